@@ -1,0 +1,51 @@
+#pragma once
+
+#include "AdoTypes.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <memory>
+
+namespace db {
+
+class Connection;
+
+// The rows of one query. With a client-side cursor (the default) all rows are fetched at open,
+// so recordCount() is exact; with a server-side cursor rows stream forward one at a time and
+// recordCount() is -1. Values are null QVariants for NULL, otherwise qint64, double, QString or
+// QDateTime. Every failure throws DbError.
+class Recordset {
+public:
+    Recordset();
+    ~Recordset();
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    void setCursorLocation(CursorLocation location);
+    CursorLocation cursorLocation() const { return m_location; }
+
+    void open(const QString& sql, Connection& connection, CursorType cursorType = CursorType::Unspecified,
+              LockType lockType = LockType::Unspecified);
+    int state() const;
+    void close();
+
+    qint64 recordCount() const;
+    bool eof() const;
+    void moveNext();
+
+    int fieldCount() const;
+    QString fieldName(int position) const;
+    QVariant value(int position) const;
+    QVariant value(const QString& name) const;  // case-insensitive, as column names are on the server
+    bool isNull(int position) const;
+    bool isNull(const QString& name) const;
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> m_impl;
+    CursorLocation m_location = CursorLocation::Client;
+};
+
+}  // namespace db

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace sandbox {
+
+// The folder of databases: one SQLite file per database, found by name without regard to case.
+class DataDirectory {
+public:
+    explicit DataDirectory(QString path);
+
+    // Creates the folder (and the master database) when missing.
+    bool ensure(QString* error);
+    QString path() const { return m_path; }
+
+    bool hasDatabase(const QString& name) const;
+    // Database names as created, master included.
+    QStringList databases() const;
+    // The file that holds a database; empty when there is none.
+    QString fileFor(const QString& name) const;
+    // Creates an empty database file; true when it exists afterwards.
+    bool createDatabase(const QString& name, QString* error);
+
+private:
+    QString m_path;
+};
+
+}  // namespace sandbox

@@ -1,0 +1,2 @@
+// Placeholder until the server lands.
+int main() { return 1; }
