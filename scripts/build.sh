@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Configures and builds into build/ (warnings are errors). Prints only what the compiler has to say.
+# BUILD_DIR chooses another build folder; runs on one folder are serialised.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSUOWUTONG_WERROR=ON >/dev/null
-cmake --build build --parallel "$(nproc)" | grep -v -E '^\[[0-9]+/[0-9]+\] ' || true
+dir=${BUILD_DIR:-build}
+mkdir -p "$dir"
+exec 9>"$dir/.build.lock"
+flock 9
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSUOWUTONG_WERROR=ON >/dev/null
+cmake --build "$dir" --parallel "$(nproc)" "$@" | grep -v -E '^\[[0-9]+/[0-9]+\] ' || true
 test "${PIPESTATUS[0]}" -eq 0
