@@ -1,2 +1,18 @@
-// Placeholder until start-up lands.
-int main() { return 1; }
+#include "app/AppSetup.h"
+#include "app/PublicADO.h"
+#include "app/login/Form1.h"
+#include "ui/main/Form2.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    AppSetup::prepare(app);
+    PublicADO::Main();
+    const int code = QApplication::exec();
+    // The windows go before the application object they belong to.
+    Form2::unload();
+    Form1::unload();
+    return code;
+}

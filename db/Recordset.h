@@ -14,8 +14,9 @@ class Connection;
 
 // The rows of one query. With a client-side cursor (the default) all rows are fetched at open,
 // so recordCount() is exact; with a server-side cursor rows stream forward one at a time and
-// recordCount() is -1. Values are null QVariants for NULL, otherwise qint64, double, QString or
-// QDateTime. Every failure throws DbError.
+// recordCount() is -1. Values are null QVariants for NULL, otherwise qint64 (integers, bits and
+// decimals without scale), double, QString or QDateTime (QDate, QTime and QByteArray for the rarer
+// date, time and binary columns). Every failure throws DbError.
 class Recordset {
 public:
     Recordset();
@@ -28,6 +29,9 @@ public:
 
     void open(const QString& sql, Connection& connection, CursorType cursorType = CursorType::Unspecified,
               LockType lockType = LockType::Unspecified);
+    // Runs the query and only counts its rows, keeping none: afterwards recordCount() is exact,
+    // eof() is true and the columns are known, in flat memory however many rows there are.
+    void openCounting(const QString& sql, Connection& connection);
     int state() const;
     void close();
 

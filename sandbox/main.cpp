@@ -1,2 +1,120 @@
-// Placeholder until the server lands.
-int main() { return 1; }
+// suowutong-sandbox: a local stand-in for the suite's SQL Server, reached over TCP like the real one.
+
+#include "engine/DataDirectory.h"
+#include "engine/DemoSeed.h"
+#include "server/SandboxServer.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+std::atomic<bool> g_stopRequested{false};
+
+extern "C" void requestStop(int)
+{
+    g_stopRequested = true;
+}
+
+constexpr int UsageError = 2;
+
+int usage(const QString& problem)
+{
+    std::fprintf(stderr, "suowutong-sandbox: %s\n", qPrintable(problem));
+    std::fprintf(stderr,
+                 "usage: suowutong-sandbox --data DIR [--port N] [--password PW] [--seed demo] [--log FILE]\n");
+    return UsageError;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("suowutong-sandbox"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Serves a folder of SQLite databases over TDS on 127.0.0.1."));
+    parser.addHelpOption();
+    const QCommandLineOption dataOption(QStringLiteral("data"), QStringLiteral("Folder of databases, created if missing."),
+                                        QStringLiteral("DIR"));
+    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("TCP port; 0 picks a free one."),
+                                        QStringLiteral("N"), QStringLiteral("1433"));
+    const QCommandLineOption passwordOption(QStringLiteral("password"), QStringLiteral("Password of the sa login."),
+                                            QStringLiteral("PW"));
+    const QCommandLineOption seedOption(QStringLiteral("seed"), QStringLiteral("Fill an empty folder with sample data."),
+                                        QStringLiteral("demo"));
+    const QCommandLineOption logOption(QStringLiteral("log"), QStringLiteral("Append every batch received to FILE."),
+                                       QStringLiteral("FILE"));
+    parser.addOptions({dataOption, portOption, passwordOption, seedOption, logOption});
+
+    if (!parser.parse(app.arguments()))
+        return usage(parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usage(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()));
+    if (!parser.isSet(dataOption) || parser.value(dataOption).isEmpty())
+        return usage(QStringLiteral("--data DIR is required"));
+    bool portOk = false;
+    const uint port = parser.value(portOption).toUInt(&portOk);
+    if (!portOk || port > 65535)
+        return usage(QStringLiteral("--port needs a number from 0 to 65535, not '%1'").arg(parser.value(portOption)));
+    if (parser.isSet(seedOption) && parser.value(seedOption) != QLatin1String("demo"))
+        return usage(QStringLiteral("--seed knows only 'demo', not '%1'").arg(parser.value(seedOption)));
+
+    sandbox::SandboxServer::Options options;
+    options.dataDir = QDir(parser.value(dataOption)).absolutePath();
+    options.port = static_cast<quint16>(port);
+    options.password = parser.value(passwordOption);
+    options.logFile = parser.value(logOption);
+
+    if (parser.isSet(seedOption)) {
+        // Only a fresh folder is seeded, so that a restart keeps what was changed since.
+        sandbox::DataDirectory directory(options.dataDir);
+        QString error;
+        if (!directory.ensure(&error)) {
+            std::fprintf(stderr, "suowutong-sandbox: %s\n", qPrintable(error));
+            return 1;
+        }
+        const QStringList existing = directory.databases();
+        const bool fresh = std::all_of(existing.cbegin(), existing.cend(), [](const QString& name) {
+            return name.compare(QLatin1String("master"), Qt::CaseInsensitive) == 0;
+        });
+        if (fresh && !sandbox::DemoSeed::fill(directory, &error)) {
+            std::fprintf(stderr, "suowutong-sandbox: cannot seed %s: %s\n", qPrintable(options.dataDir), qPrintable(error));
+            return 1;
+        }
+    }
+
+    // Installed before the line is printed: whoever reads it may signal at once.
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+
+    sandbox::SandboxServer server(options);
+    QString error;
+    if (!server.start(&error)) {
+        std::fprintf(stderr, "suowutong-sandbox: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("listening on 127.0.0.1:%u\n", unsigned(server.port()));
+    std::fflush(stdout);
+
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &app, [] {
+        if (g_stopRequested)
+            QCoreApplication::quit();
+    });
+    watch.start(100);
+    app.exec();
+    server.stop();
+    return 0;
+}

@@ -9,7 +9,7 @@ packages=(
     unixodbc unixodbc-dev tdsodbc freetds-bin
     libsqlite3-dev sqlite3
     python3 python3-tds python3-pil
-    fonts-wqy-microhei
+    fonts-wqy-microhei fonts-dejavu-core fontconfig
     xvfb xdotool x11-utils imagemagick
 )
 

@@ -21,6 +21,11 @@ public:
     QString fileFor(const QString& name) const;
     // Creates an empty database file; true when it exists afterwards.
     bool createDatabase(const QString& name, QString* error);
+    // Deletes a database's file; true when it is gone afterwards. Nothing may have it open.
+    bool removeDatabase(const QString& name, QString* error);
+
+    // A name that can be a database: up to 128 characters, none that a file name cannot hold.
+    static bool isValidName(const QString& name);
 
 private:
     QString m_path;

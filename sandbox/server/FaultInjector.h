@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <QString>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -31,6 +32,8 @@ public:
     std::chrono::milliseconds delay() const;
     bool unresponsive() const;
     quint64 dropAllGeneration() const;
+    // Called (on the caller's thread) by dropAllConnections(), so the server can act at once.
+    void setDropAllHandler(std::function<void()> handler);
 
 private:
     mutable QMutex m_mutex;
@@ -40,6 +43,7 @@ private:
     std::chrono::milliseconds m_delay{0};
     bool m_unresponsive = false;
     quint64 m_dropAllGeneration = 0;
+    std::function<void()> m_dropAllHandler;
 };
 
 }  // namespace sandbox

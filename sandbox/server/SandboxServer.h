@@ -7,6 +7,7 @@
 
 namespace sandbox {
 
+class Backend;
 class FaultInjector;
 
 // One statement batch as the server received it, for the statement log and the tests.
@@ -28,6 +29,8 @@ public:
     };
 
     explicit SandboxServer(Options options);
+    // Serves statements from another engine than the SQLite one (dataDir is then unused).
+    SandboxServer(Options options, std::unique_ptr<Backend> backend);
     ~SandboxServer();  // stops the server
     SandboxServer(const SandboxServer&) = delete;
     SandboxServer& operator=(const SandboxServer&) = delete;

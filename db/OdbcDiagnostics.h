@@ -1,0 +1,29 @@
+#pragma once
+
+#include "DbError.h"
+#include "OdbcApi.h"
+
+#include <QList>
+#include <QString>
+
+namespace db {
+
+// The diagnostic records a driver left on a handle after a call.
+class OdbcDiagnostics {
+public:
+    struct Record {
+        QString sqlState;
+        int nativeError = 0;
+        QString message;
+    };
+
+    static QList<Record> read(SQLSMALLINT handleType, SQLHANDLE handle);
+
+    // The error for a failed call: every message in the driver's order, one per line; the state and
+    // number of the server's own message where there is one. `fallback` names the call when the
+    // driver said nothing.
+    static DbError error(SQLSMALLINT handleType, SQLHANDLE handle, const QString& fallback);
+    static DbError error(const QList<Record>& records, const QString& fallback);
+};
+
+}  // namespace db

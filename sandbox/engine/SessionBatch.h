@@ -1,0 +1,66 @@
+#pragma once
+
+#include "BatchExecution.h"
+#include "SessionState.h"
+#include "TsqlBindContext.h"
+#include "TsqlStatement.h"
+
+#include <QVector>
+#include <deque>
+#include <memory>
+#include <vector>
+
+struct sqlite3_stmt;
+
+namespace sandbox {
+
+// A batch of a session, run a statement at a time as its events are pulled. A SELECT is stepped
+// one row per pull, so no result is ever held whole in memory.
+class SessionBatch : public BatchExecution, private TsqlBindContext {
+public:
+    SessionBatch(std::shared_ptr<SessionState> state, std::vector<TsqlStatement> statements);
+    // A batch that failed to compile: it yields the error and runs nothing.
+    SessionBatch(std::shared_ptr<SessionState> state, const SqlError& error);
+    ~SessionBatch() override;
+    SessionBatch(const SessionBatch&) = delete;
+    SessionBatch& operator=(const SessionBatch&) = delete;
+
+    bool next(BatchEvent& event) override;
+    void cancel() override;
+
+private:
+    bool resolveTable(const TsqlTableRef& ref, QString* sql, SqlError* error) override;
+    bool tableColumns(const TsqlTableRef& ref, QVector<QPair<QString, QString>>* columns, SqlError* error) override;
+
+    void runStatement(const TsqlStatement& statement);
+    void runUse(const TsqlStatement& statement);
+    void runCreateDatabase(const TsqlStatement& statement);
+    void runIf(const TsqlStatement& statement);
+    void runQuery(const TsqlStatement& statement);
+    void runChange(const TsqlStatement& statement, bool counted);
+    void stepQuery();
+
+    bool prepare(const TsqlStatement& statement, sqlite3_stmt** prepared);
+    SqlError stepError(const TsqlStatement& statement);
+    bool readRow(QVector<QVariant>* row, SqlError* error);
+    QVector<ColumnInfo> describeColumns(const TsqlStatement& statement, bool hasRow);
+
+    void pushDone(bool hasRowCount = false, qint64 rowCount = 0);
+    void fail(const SqlError& error);
+    void finishQuery();
+
+    std::shared_ptr<SessionState> m_state;
+    std::vector<TsqlStatement> m_statements;
+    std::deque<const TsqlStatement*> m_pending;
+    std::deque<BatchEvent> m_events;
+    bool m_finished = false;
+
+    // The SELECT being streamed.
+    sqlite3_stmt* m_query = nullptr;
+    std::shared_ptr<SqliteConnection> m_queryConnection;
+    const TsqlStatement* m_queryStatement = nullptr;
+    QVector<ColumnInfo> m_columns;
+    qint64 m_rows = 0;
+};
+
+}  // namespace sandbox

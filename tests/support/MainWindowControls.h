@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QComboBox;
+class QPushButton;
+class QTableWidget;
+class QWidget;
+
+// The main window's controls by their names, and the few things a user does with them.
+// For tests that drive the loaded main window (after LoginDriver::logIn).
+class MainWindowControls {
+public:
+    // The named control of the loaded main window; aborts the test program when it is missing.
+    static QWidget* find(const QString& name);
+    static QPushButton* command(int number);
+    static QComboBox* combo(int number);
+    static QTableWidget* list(int number);
+    static void showTab(int index);
+
+    // As the user's pick from a drop-down list: the entry becomes current, then the click.
+    // False when the entry is not there or the list is disabled.
+    static bool pick(QComboBox* combo, const QString& text);
+
+    static QStringList entries(const QComboBox* combo);
+    // Each row's texts joined by single blanks, top to bottom.
+    static QStringList rows(const QTableWidget* list);
+};
