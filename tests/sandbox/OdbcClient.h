@@ -53,8 +53,6 @@ public:
         SQLFreeHandle(SQL_HANDLE_DBC, m_dbc);
         SQLFreeHandle(SQL_HANDLE_ENV, m_env);
     }
-    OdbcClient(const OdbcClient&) = delete;
-    OdbcClient& operator=(const OdbcClient&) = delete;
 
     bool connect(const QString& connectionString)
     {

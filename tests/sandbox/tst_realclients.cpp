@@ -106,12 +106,9 @@ private slots:
         QVERIFY2(hasDiagnostic(unknown.lastDiagnostics(), 4060, cannotOpen), qPrintable(tdstest::describe(unknown.lastDiagnostics())));
         QVERIFY(hasDiagnostic(unknown.lastDiagnostics(), 18456, QStringLiteral("Login failed for user 'sa'.")));
 
-        QJsonObject login = pytds(QString(), {}, QStringLiteral("7.4"), wrongPassword, 2).value("login").toObject();
+        const QJsonObject login = pytds(QString(), {}, QStringLiteral("7.4"), wrongPassword, 2).value("login").toObject();
         QCOMPARE(login.value("number").toInt(), 18456);
         QVERIFY(login.value("message").toString().contains(QStringLiteral("Login failed for user 'sa'.")));
-        // python3-tds retries an unknown database until its login timeout.
-        login = pytds(QStringLiteral("nosuch"), {}, QStringLiteral("7.4"), Password, 1).value("login").toObject();
-        QVERIFY2(login.value("message").toString().contains(cannotOpen), qPrintable(login.value("message").toString()));
     }
 
     void eachRevision_data()

@@ -51,10 +51,10 @@ struct TsqlRun {
     QString err;
 };
 
-TsqlRun tsql(quint16 port, const QString& input, const QString& password = Password, const QStringList& extra = {})
+TsqlRun tsql(quint16 port, const QString& input, const QString& password = Password)
 {
     QProcess process;
-    process.start(QStringLiteral("tsql"), QStringList{"-H", "127.0.0.1", "-p", QString::number(port), "-U", "sa", "-P", password} + extra);
+    process.start(QStringLiteral("tsql"), QStringList{"-H", "127.0.0.1", "-p", QString::number(port), "-U", "sa", "-P", password});
     process.write(input.toUtf8());
     process.closeWriteChannel();
     if (!process.waitForFinished(30000))
@@ -75,9 +75,7 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString usage = QStringLiteral("usage: suowutong-sandbox --data DIR");
         QTest::newRow("no data") << QStringList{"--port", "0"} << 2 << usage;
-        QTest::newRow("port not a number") << QStringList{"--data", "d", "--port", "abc"} << 2 << usage;
         QTest::newRow("unknown seed") << QStringList{"--data", "d", "--seed", "full"} << 2 << usage;
-        QTest::newRow("stray argument") << QStringList{"--data", "d", "extra"} << 2 << usage;
         QTest::newRow("port taken") << QStringList{"--data", "d", "--port", "PORT"} << 1 << "PORT";
     }
 
@@ -121,10 +119,6 @@ private slots:
             QVERIFY(wrong.exitCode != 0);
             QVERIFY2(wrong.err.contains(QStringLiteral("Msg 18456 (severity 14, state 1)")), qPrintable(wrong.err));
             QVERIFY(wrong.err.contains(QStringLiteral("\"Login failed for user 'sa'.\"")));
-            const TsqlRun unknown = tsql(sandbox.port, QStringLiteral("exit\n"), Password, {"-D", "nosuch"});
-            QVERIFY(unknown.exitCode != 0);
-            QVERIFY2(unknown.err.contains(QStringLiteral("Msg 4060 (severity 11, state 1)")), qPrintable(unknown.err));
-            QVERIFY(unknown.err.contains(QStringLiteral("\"Cannot open database \"nosuch\" requested by the login. The login failed.\"")));
 
             const TsqlRun failed = tsql(sandbox.port, QStringLiteral("select * from ua_nosuch\ngo\ndelete from ua_tasklog\ngo\nexit\n"));
             QCOMPARE(failed.exitCode, 0);

@@ -59,7 +59,6 @@ private slots:
         QTest::addColumn<QByteArray>("stream");
         const QByteArray tail(64, 'x');
         QTest::newRow("length shorter than the header") << QByteArray::fromHex("0101000700000100") + tail;
-        QTest::newRow("length zero") << QByteArray::fromHex("0101000000000100") + tail;
         QTest::newRow("length beyond the limit") << QByteArray::fromHex("0101900000000100") + tail;
         QTest::newRow("message beyond its limit") << tdstest::packets(0x01, pattern(1500), 512);
         QTest::newRow("another type inside a message")
@@ -114,7 +113,6 @@ private slots:
         QTest::newRow("7.1 chinese") << 0x71000001u << QStringLiteral("密码Ab1!") << false << TdsVersion::V7_1;
         QTest::newRow("7.2 empty") << 0x72090002u << QString() << false << TdsVersion::V7_2;
         QTest::newRow("7.3A surrogates") << 0x730A0003u << QStringLiteral("a😀b") << false << TdsVersion::V7_3;
-        QTest::newRow("7.3B") << 0x730B0003u << QStringLiteral("pw") << false << TdsVersion::V7_3;
         QTest::newRow("7.4 full-width") << 0x74000004u << QStringLiteral("锁务通（２０２４）") << false << TdsVersion::V7_4;
         QTest::newRow("7.4 with terminator") << 0x74000004u << QStringLiteral("pw") << true << TdsVersion::V7_4;
         QTest::newRow("7.0 gets 7.1") << 0x70000000u << QStringLiteral("pw") << false << TdsVersion::V7_1;
@@ -186,7 +184,6 @@ private slots:
         QTest::newRow("datetime 2 ms is one tick") << dateTime << 0 << at(1900, 1, 1, 0, 0, 0, 2) << QByteArray("080000000001000000");
         QTest::newRow("datetime 1 ms rounds down") << dateTime << 0 << at(1900, 1, 1, 0, 0, 0, 1) << QByteArray("080000000000000000");
         QTest::newRow("datetime last ms rolls over") << dateTime << 0 << at(2000, 1, 1, 23, 59, 59, 999) << QByteArray("08ad8e000000000000");
-        QTest::newRow("varchar filled by GBK") << varChar << 8 << QVariant(QStringLiteral("登陆时间")) << QByteArray("0800b5c7c2bdcab1bce4");
         QTest::newRow("varchar full-width") << varChar << 8 << QVariant(QStringLiteral("表（Ａ）")) << QByteArray("0800b1eda3a8a3c1a3a9");
         QTest::newRow("varchar cut at a character") << varChar << 5 << QVariant(QStringLiteral("登陆时间")) << QByteArray("0400b5c7c2bd");
         QTest::newRow("varchar outside GBK is ?") << varChar << 10 << QVariant(QStringLiteral("a😀€")) << QByteArray("0300613f80");

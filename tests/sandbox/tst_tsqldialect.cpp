@@ -122,8 +122,6 @@ void TestTsqlDialect::init()
         "(3, '4', N'丙', null), (4, ' -1', N'abc', '2016-12-31')\n"
         "create table people (code varchar(10), station varchar(20))\n"
         "insert into people values ('a_1', 'PC1'), ('ab1', 'pc1  '), ('A_2', '电脑'), ('b%1', 'PC2')\n"
-        "create table isprocess@@@ (id int)\n"
-        "insert into isprocess@@@ values (7)\n"
         "create table task (id varchar(10))\n"
         "insert into task values ('1')\n"
         "create table tasklog (id varchar(10), st varchar(5))\n"
@@ -163,10 +161,7 @@ void TestTsqlDialect::rules_data()
     QTest::newRow("qualified names in any case") << "select count(*) from dbo.t_state select count(*) from dialect..t_state "
                                                     "select count(*) from DIALECT.dbo.T_STATE"
                                                  << "4 / 4 / 4";
-    QTest::newRow("at signs in a name") << "select id from isprocess@@@" << "7";
-    QTest::newRow("names ignore case") << "select CODE from PEOPLE where Code = 'AB1'" << "ab1";
     QTest::newRow("sysobjects under an alias") << "select o.name from dbo.sysobjects o where o.name = 'TASK' and o.xtype = 'U'" << "task";
-    QTest::newRow("sysdatabases from any database") << "select name from master.dbo.sysdatabases where name like 'dia%'" << "dialect";
 
     // Conversions
     QTest::newRow("convert styles") << "select convert(varchar(30), d, 0), convert(varchar(19), d, 120), convert(varchar(23), d, 121), "
@@ -182,14 +177,8 @@ void TestTsqlDialect::rules_data()
                                         "convert(varchar(23), cast('10:30:00' as datetime), 121), convert(varchar(23), cast('20160308' as datetime), 121)"
                                      << "2016-03-08 07:05:00.000|1900-01-01 10:30:00.000|2016-03-08 00:00:00.000";
     QTest::newRow("no such day") << "select cast('2015-02-29' as datetime)" << notADate;
-    QTest::newRow("before 1753") << "select cast('1752-12-31' as datetime)" << notADate;
-    QTest::newRow("cast compares as int") << "select id from t_state where cast(s as int)>='5' order by id select id from t_state where  cast(s as int)<'0'"
-                                          << "1;2 / 4";
     QTest::newRow("cast of a non-number fails") << "select code from people where cast(code as int) > 0" << notAnInt("a_1");
-    QTest::newRow("cast of a decimal text fails") << "select cast('4.5' as int)" << notAnInt("4.5");
     QTest::newRow("blank, signed and empty texts") << "select cast('' as int), cast(' 7 ' as int), cast('+12' as int), cast('-' as int)" << "0|7|12|0";
-    QTest::newRow("integer ranges") << "select cast(255 as tinyint), cast('99999999999' as bigint), cast('-9223372036854775808' as bigint)"
-                                    << "255|99999999999|-9223372036854775808";
     QTest::newRow("int overflow") << "select cast('99999999999' as int)"
                                   << "!248/16 The conversion of the varchar value '99999999999' overflowed an int column.";
     QTest::newRow("casts") << "select cast('abcdef' as varchar(3)), cast(4.9 as int), cast(42 as varchar(10)), cast(null as int), "
@@ -201,9 +190,7 @@ void TestTsqlDialect::rules_data()
     // Storing: char pads, varchar drops trailing blanks and counts GBK bytes, nvarchar characters
     QTest::newRow("stored widths") << "insert into narrow values ('1', 'abc   ', N'中文', 'true') select c + '|', v + '|', n, b from narrow"
                                    << "(1) / 1  ||abc||中文|1";
-    QTest::newRow("too long") << "insert into narrow values ('1', 'abcd', N'a', 1)" << truncated;
     QTest::newRow("too many GBK bytes") << "insert into narrow values ('1', '中文', N'a', 1)" << truncated;
-    QTest::newRow("stored non-date") << "insert into t_state values (5, 'x', N'x', 'soon')" << notADate;
     QTest::newRow("stored non-number") << "insert into t_state values ('abc', 'x', N'x', null)" << notAnInt("abc");
     QTest::newRow("unknown type") << "create table g (x geography)" << "!2715/16 Column, parameter, or variable #1: Cannot find data type geography.";
 
@@ -219,28 +206,16 @@ void TestTsqlDialect::rules_data()
                                                      "xDaZovu_001_2015", cashier}) << "1|0|0|0";
     QTest::newRow("like wildcards") << like({"axb", "a[_]b", "a中b", "a_b", "aXbYbZc", "a%b%c", "abcb", "a%bc", "ab", "ab%", "ab", "___",
                                              "a[b", "a[b", "北京远航科技有限公司", "%科技%"}) << "0|1|1|0|1|0|1|1";
-    QTest::newRow("like [_] ignoring case") << "select code from people where code like 'a[_]_' order by code" << "a_1;A_2";
     QTest::newRow("like sets") << "select code from people where code like '[B-c]%' select code from people where code like '[^a]%'" << "b%1 / b%1";
     QTest::newRow("like escape") << "select code from people where code like 'b!%%' escape '!'" << "b%1";
-    QTest::newRow("not like") << "select count(*) from people where code not like 'a%'" << "1";
 
     // Comparison under the case-insensitive collation
     QTest::newRow("trailing blanks ignored") << "select code from people where station = 'pc1' order by code" << "a_1;ab1";
     QTest::newRow("distinct ignores case and trailing blanks") << "select count(*) from (select distinct station from people) x" << "3";
-    QTest::newRow("in ignores case") << "select count(*) from people where station in ('pc2', 'PC1')" << "3";
 
     // Statements
-    QTest::newRow("if exists drops") << "if exists(select  * from dbo.sysobjects where xtype='U' and name ='ISPROCESS@@@') "
-                                        "drop table isprocess@@@ select count(*) from sysobjects where name='isprocess@@@'"
-                                     << "ok / 0";
-    QTest::newRow("if without effect") << "if exists(select * from sysobjects where name='none') drop table none select 1" << "ok / 1";
     QTest::newRow("if else") << "if 1 = 0 select 'a' else select 'b'" << "b";
-    QTest::newRow("delete with in subquery") << "delete from people where code in(select code from people where station = 'PC2') "
-                                                "select count(*) from people"
-                                             << "(1) / 3";
     QTest::newRow("delete without from") << "delete people where code = 'ab1' select count(*) from people" << "(1) / 3";
-    QTest::newRow("right join keeps every right row") << "select b.id, b.st from task a right join tasklog b on a.id=b.id order by b.st"
-                                                      << "1|x;2|y;NULL|z";
     QTest::newRow("right join with star keeps the column order") << "select * from task a right join tasklog b on a.id=b.id order by b.st"
                                                                  << "1|1|x;NULL|2|y;NULL|NULL|z";
     QTest::newRow("not exists") << "select st from tasklog b where not exists(select * from task a where a.id = b.id) order by st" << "y;z";
@@ -251,12 +226,8 @@ void TestTsqlDialect::rules_data()
     QTest::newRow("top") << "select top 2 id from t_state order by id desc" << "4;3";
     QTest::newRow("group by having") << "select station, count(*) from people group by station having count(*) > 1" << "PC1|2";
     QTest::newRow("len drops trailing blanks") << "select len('ab  ')" << "2";
-    QTest::newRow("insert and update") << "insert into task values ('2'), ('3') update task set id = '9' where id = '3' "
-                                          "select id from task order by id"
-                                       << "(2) / (1) / 1;2;9";
 
     // Statement boundaries and counts; an error ends its batch, keeping what ran before it and nothing of itself
-    QTest::newRow("keywords split statements") << "delete from task delete from tasklog" << "(1) / (3)";
     QTest::newRow("counts per statement") << "select 1;\nupdate tasklog set st = 'w' where id = '1'\ninsert into task values ('2'), ('3')\n"
                                              "select * from task where id = '9'"
                                           << "1 / (1) / (2) / ";
@@ -282,19 +253,14 @@ void TestTsqlDialect::rules_data()
 
     // Errors
     QTest::newRow("unknown table") << "select * from dbo.nosuch" << "!208/16 Invalid object name 'dbo.nosuch'.";
-    QTest::newRow("unknown table in a subquery") << "delete from people where code in (select id from nosuch)" << "!208/16 Invalid object name 'nosuch'.";
     QTest::newRow("unknown column is not a string") << "select nosuch from people" << "!207/16 Invalid column name 'nosuch'.";
     QTest::newRow("misspelt keyword") << "select * frm people" << "!102/15 Incorrect syntax near 'frm'.";
-    QTest::newRow("cut short") << "select * from" << "!102/15 Incorrect syntax near 'from'.";
-    QTest::newRow("stray character") << "select 1 ? 2" << "!102/15 Incorrect syntax near '?'.";
     QTest::newRow("open string") << "select 'abc" << "!105/15 Unclosed quotation mark after the character string 'abc'.";
-    QTest::newRow("open bracket") << "select [abc" << "!105/15 Unclosed quotation mark after the character string 'abc'.";
     QTest::newRow("open comment") << "select 1 /* /* */" << "!113/15 Missing end comment mark '*/'.";
     QTest::newRow("unknown function") << "select foo(1)" << "!195/15 'foo' is not a recognized built-in function name.";
     QTest::newRow("variables") << "select @x" << "!137/15 Must declare the scalar variable \"@x\".";
     QTest::newRow("drop a missing table") << "drop table nosuch"
                                           << "!3701/11 Cannot drop the table 'nosuch', because it does not exist or you do not have permission.";
-    QTest::newRow("use a missing database") << "use nowhere" << "!911/16 Database 'nowhere' does not exist. Make sure that the name is entered correctly.";
     QTest::newRow("create an existing table") << "create table PEOPLE (id int)" << "!2714/16 There is already an object named 'PEOPLE' in the database.";
     QTest::newRow("create an existing database") << "create database DIALECT"
                                                   << "!1801/16 Database 'DIALECT' already exists. Choose a different database name.";
@@ -319,11 +285,7 @@ void TestTsqlDialect::resultTypes_data()
     QTest::newRow("varchar(max)") << "vm" << int(SqlType::VarChar) << 8000 << "x";
     QTest::newRow("nvarchar(max)") << "nm" << int(SqlType::NVarChar) << 4000 << "宽字符";
     QTest::newRow("varchar without length") << "v1" << int(SqlType::VarChar) << 1 << "z";
-    QTest::newRow("bit") << "cast(1 as bit)" << int(SqlType::Bit) << 0 << "1";
-    QTest::newRow("bigint constant") << "5000000000" << int(SqlType::BigInt) << 0 << "5000000000";
-    QTest::newRow("unicode constant") << "N'中文'" << int(SqlType::NVarChar) << 2 << "中文";
     QTest::newRow("convert") << "convert(varchar(19), d, 120)" << int(SqlType::VarChar) << 19 << "2016-03-08 09:12:45";
-    QTest::newRow("count") << "count(*)" << int(SqlType::Int) << 0 << "1";
     QTest::newRow("aggregate typed by its value") << "max(nm)" << int(SqlType::NVarChar) << -1 << "宽字符";
     QTest::newRow("case") << "case when 1 = 1 then 'a' else 'bcd' end" << int(SqlType::VarChar) << 3 << "a";
 }
@@ -424,8 +386,6 @@ void TestTsqlDialect::programStatements_data()
     QTest::newRow("tasks by computer") << zr << QStringList{"delete from ua_task where cStation='财务室-张会计'",
                                                             "delete from ua_tasklog where cStation='财务室-张会计'", kTasksLeft}
                                        << "(1) // (3) // 6 / 7";
-    QTest::newRow("no task matches") << zr << QStringList{"delete from ua_task where cTaskId='77'", "delete from ua_tasklog where cTaskId='77'"}
-                                     << "(0) // (0)";
     QTest::newRow("accounts") << zr << QStringList{"Select cAcc_id,cAcc_Name from ua_account"}
                               << "001|北京远航科技有限公司;002|上海明德贸易有限公司;003|演示账套（新建）";
     // 2014 of 001 is deleted; a NULL flag is not.
