@@ -7,18 +7,6 @@
 
 namespace sandbox {
 
-namespace {
-
-SqlError fixtureError(const QString& message)
-{
-    SqlError error;
-    error.number = 50000;
-    error.message = message;
-    return error;
-}
-
-}  // namespace
-
 Fixture::Error::Error(const SqlError& sqlError)
     : std::runtime_error(QStringLiteral("Msg %1, Level %2: %3")
                              .arg(sqlError.number)
@@ -36,21 +24,21 @@ Fixture::Fixture(const QString& dataDir)
 {
     QString message;
     if (!m_directory.ensure(&message))
-        throw Error(fixtureError(message));
+        throw Error(makeSqlError(50000, 16, message));
 }
 
 void Fixture::createDatabase(const QString& name)
 {
     QString message;
     if (!m_directory.createDatabase(name, &message))
-        throw Error(fixtureError(message));
+        throw Error(makeSqlError(50000, 16, message));
 }
 
 void Fixture::dropDatabase(const QString& name)
 {
     QString message;
     if (!m_directory.removeDatabase(name, &message))
-        throw Error(fixtureError(message));
+        throw Error(makeSqlError(50000, 16, message));
 }
 
 BatchResult Fixture::run(const QString& database, const QString& tsql)

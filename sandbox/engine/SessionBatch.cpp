@@ -13,15 +13,6 @@ namespace sandbox {
 
 namespace {
 
-SqlError makeError(int number, int severity, const QString& message)
-{
-    SqlError error;
-    error.number = number;
-    error.severity = severity;
-    error.message = message;
-    return error;
-}
-
 QString typeName(SqlType type)
 {
     switch (type) {
@@ -137,7 +128,7 @@ void SessionBatch::runStatement(const TsqlStatement& statement)
         break;
     }
     if (!m_state->connection) {
-        fail(makeError(4060, 11, QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
+        fail(makeSqlError(4060, 11, QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
                                      .arg(m_state->database)));
         return;
     }
@@ -167,14 +158,14 @@ void SessionBatch::runUse(const TsqlStatement& statement)
 {
     const QString file = m_state->directory.fileFor(statement.name);
     if (file.isEmpty()) {
-        fail(makeError(911, 16, QStringLiteral("Database '%1' does not exist. Make sure that the name is entered correctly.")
+        fail(makeSqlError(911, 16, QStringLiteral("Database '%1' does not exist. Make sure that the name is entered correctly.")
                                     .arg(statement.name)));
         return;
     }
     QString message;
     std::shared_ptr<SqliteConnection> connection = SqliteConnection::open(file, &message);
     if (!connection) {
-        fail(makeError(4060, 11, QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
+        fail(makeSqlError(4060, 11, QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
                                      .arg(statement.name)));
         return;
     }
@@ -191,17 +182,17 @@ void SessionBatch::runCreateDatabase(const TsqlStatement& statement)
 {
     DataDirectory& directory = m_state->directory;
     if (!DataDirectory::isValidName(statement.name)) {
-        fail(makeError(102, 15, QStringLiteral("Incorrect syntax near '%1'.").arg(statement.name)));
+        fail(makeSqlError(102, 15, QStringLiteral("Incorrect syntax near '%1'.").arg(statement.name)));
         return;
     }
     if (directory.hasDatabase(statement.name)) {
-        fail(makeError(1801, 16, QStringLiteral("Database '%1' already exists. Choose a different database name.")
+        fail(makeSqlError(1801, 16, QStringLiteral("Database '%1' already exists. Choose a different database name.")
                                      .arg(statement.name)));
         return;
     }
     QString message;
     if (!directory.createDatabase(statement.name, &message)) {
-        fail(makeError(1802, 16, QStringLiteral("CREATE DATABASE failed. Some file names listed could not be created. Check related errors.")));
+        fail(makeSqlError(1802, 16, QStringLiteral("CREATE DATABASE failed. Some file names listed could not be created. Check related errors.")));
         return;
     }
     pushDone();
@@ -399,7 +390,7 @@ bool SessionBatch::readRow(QVector<QVariant>* row, SqlError* error)
             if (column.type == SqlType::Bit)
                 v = v != 0 ? 1 : 0;
             if (!inRange(column.type, v)) {
-                *error = makeError(8115, 16, QStringLiteral("Arithmetic overflow error converting expression to data type %1.")
+                *error = makeSqlError(8115, 16, QStringLiteral("Arithmetic overflow error converting expression to data type %1.")
                                                  .arg(typeName(column.type)));
                 return false;
             }
@@ -411,7 +402,7 @@ bool SessionBatch::readRow(QVector<QVariant>* row, SqlError* error)
                 bool ok = false;
                 value = columnText(m_query, i).trimmed().toDouble(&ok);
                 if (!ok) {
-                    *error = makeError(8114, 16, QStringLiteral("Error converting data type varchar to float."));
+                    *error = makeSqlError(8114, 16, QStringLiteral("Error converting data type varchar to float."));
                     return false;
                 }
             } else {
@@ -429,7 +420,7 @@ bool SessionBatch::readRow(QVector<QVariant>* row, SqlError* error)
             }
             const std::optional<QDateTime> parsed = TsqlConversions::parseDateTime(stored.toString());
             if (!parsed) {
-                *error = makeError(241, 16, QStringLiteral("Conversion failed when converting date and/or time from character string."));
+                *error = makeSqlError(241, 16, QStringLiteral("Conversion failed when converting date and/or time from character string."));
                 return false;
             }
             value = *parsed;
@@ -497,7 +488,7 @@ void SessionBatch::finishQuery()
 
 bool SessionBatch::resolveTable(const TsqlTableRef& ref, QString* sql, SqlError* error)
 {
-    const SqlError invalid = makeError(208, 16, QStringLiteral("Invalid object name '%1'.").arg(ref.written));
+    const SqlError invalid = makeSqlError(208, 16, QStringLiteral("Invalid object name '%1'.").arg(ref.written));
     SqliteConnection& connection = *m_state->connection;
     const QString name = ref.name.toLower();
     const bool otherDatabase = !ref.database.isEmpty() && ref.database.compare(m_state->database, Qt::CaseInsensitive) != 0;
@@ -521,7 +512,7 @@ bool SessionBatch::resolveTable(const TsqlTableRef& ref, QString* sql, SqlError*
     if (otherDatabase) {
         QString message;
         if (!connection.attach(folderName(file), file, &schema, &message)) {
-            *error = makeError(50000, 16, message);
+            *error = makeSqlError(50000, 16, message);
             return false;
         }
     }
@@ -551,7 +542,7 @@ bool SessionBatch::tableColumns(const TsqlTableRef& ref, QVector<QPair<QString, 
     }
     sqlite3_finalize(info);
     if (columns->isEmpty()) {
-        *error = makeError(208, 16, QStringLiteral("Invalid object name '%1'.").arg(ref.written));
+        *error = makeSqlError(208, 16, QStringLiteral("Invalid object name '%1'.").arg(ref.written));
         return false;
     }
     return true;

@@ -35,6 +35,15 @@ struct SqlError {
     QString message;
 };
 
+inline SqlError makeSqlError(int number, int severity, const QString& message)
+{
+    SqlError error;
+    error.number = number;
+    error.severity = severity;
+    error.message = message;
+    return error;
+}
+
 // One step of a running batch. A batch yields, per statement, either
 // [Columns Row*] Done, or Done alone (with or without a row count), or Error then Done.
 // Values in a Row are null QVariants for NULL, qint64 for integers and bits, double for

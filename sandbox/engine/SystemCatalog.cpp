@@ -12,14 +12,6 @@ namespace sandbox {
 
 namespace {
 
-SqlError catalogError(const QString& message)
-{
-    SqlError error;
-    error.number = 50000;
-    error.message = message;
-    return error;
-}
-
 QString creationTime(const QString& file)
 {
     const QFileInfo info(file);
@@ -37,7 +29,7 @@ bool insertRows(SqliteConnection& connection, const QString& sql, const QList<QV
 {
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(connection.handle(), sql.toUtf8().constData(), -1, &statement, nullptr) != SQLITE_OK) {
-        *error = catalogError(QString::fromUtf8(sqlite3_errmsg(connection.handle())));
+        *error = makeSqlError(50000, 16, QString::fromUtf8(sqlite3_errmsg(connection.handle())));
         return false;
     }
     bool ok = true;
@@ -53,7 +45,7 @@ bool insertRows(SqliteConnection& connection, const QString& sql, const QList<QV
             }
         }
         if (sqlite3_step(statement) != SQLITE_DONE) {
-            *error = catalogError(QString::fromUtf8(sqlite3_errmsg(connection.handle())));
+            *error = makeSqlError(50000, 16, QString::fromUtf8(sqlite3_errmsg(connection.handle())));
             ok = false;
             break;
         }
@@ -68,7 +60,7 @@ bool prepareTable(SqliteConnection& connection, const QString& table, const QStr
     if (!connection.execute(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS %1 (%2); DELETE FROM temp.%1;")
                                 .arg(table, columns),
                             &message)) {
-        *error = catalogError(message);
+        *error = makeSqlError(50000, 16, message);
         return false;
     }
     return true;
@@ -102,7 +94,7 @@ bool SystemCatalog::sysobjects(SqliteConnection& connection, const QString& sche
     const QString sql = QStringLiteral("SELECT name, type FROM %1.sqlite_master WHERE type IN ('table', 'view')")
                             .arg(TsqlTranslator::quoteName(schema));
     if (sqlite3_prepare_v2(connection.handle(), sql.toUtf8().constData(), -1, &statement, nullptr) != SQLITE_OK) {
-        *error = catalogError(QString::fromUtf8(sqlite3_errmsg(connection.handle())));
+        *error = makeSqlError(50000, 16, QString::fromUtf8(sqlite3_errmsg(connection.handle())));
         return false;
     }
     QString file;

@@ -8,15 +8,6 @@ namespace sandbox {
 
 namespace {
 
-SqlError makeError(int number, const QString& message, int severity = 16)
-{
-    SqlError error;
-    error.number = number;
-    error.severity = severity;
-    error.message = message;
-    return error;
-}
-
 QString article(const QString& typeName)
 {
     return typeName == QLatin1String("int") ? QStringLiteral("an int") : QStringLiteral("a ") + typeName;
@@ -25,7 +16,7 @@ QString article(const QString& typeName)
 bool toInteger(const QVariant& value, const DeclaredType& type, qint64* out, SqlError* error)
 {
     const auto overflow = [&] {
-        *error = makeError(8115, QStringLiteral("Arithmetic overflow error converting expression to data type %1.")
+        *error = makeSqlError(8115, 16, QStringLiteral("Arithmetic overflow error converting expression to data type %1.")
                                      .arg(type.name()));
         return false;
     };
@@ -50,12 +41,12 @@ bool toInteger(const QVariant& value, const DeclaredType& type, qint64* out, Sql
             *error = TsqlConversions::conversionFailed(text, type.name());
             return false;
         case TsqlConversions::IntegerParse::Overflow:
-            *error = makeError(248, QStringLiteral("The conversion of the varchar value '%1' overflowed %2 column.")
+            *error = makeSqlError(248, 16, QStringLiteral("The conversion of the varchar value '%1' overflowed %2 column.")
                                         .arg(text, article(type.name())));
             return false;
         }
         if (v < type.minimum() || v > type.maximum()) {
-            *error = makeError(248, QStringLiteral("The conversion of the varchar value '%1' overflowed %2 column.")
+            *error = makeSqlError(248, 16, QStringLiteral("The conversion of the varchar value '%1' overflowed %2 column.")
                                         .arg(text, article(type.name())));
             return false;
         }
@@ -73,7 +64,7 @@ bool toInteger(const QVariant& value, const DeclaredType& type, qint64* out, Sql
 
 SqlError TsqlConversions::conversionFailed(const QString& value, const QString& typeName)
 {
-    return makeError(245, QStringLiteral("Conversion failed when converting the varchar value '%1' to data type %2.")
+    return makeSqlError(245, 16, QStringLiteral("Conversion failed when converting the varchar value '%1' to data type %2.")
                               .arg(value, typeName));
 }
 
@@ -86,7 +77,7 @@ bool TsqlConversions::convert(const QVariant& value, const DeclaredType& type, M
     }
     switch (type.base()) {
     case DeclaredType::Base::Invalid:
-        *error = makeError(243, QStringLiteral("Type %1 is not a defined system type.").arg(type.name()));
+        *error = makeSqlError(243, 16, QStringLiteral("Type %1 is not a defined system type.").arg(type.name()));
         return false;
     case DeclaredType::Base::TinyInt:
     case DeclaredType::Base::SmallInt:
@@ -129,7 +120,7 @@ bool TsqlConversions::convert(const QVariant& value, const DeclaredType& type, M
         bool ok = false;
         const double d = value.toString().trimmed().toDouble(&ok);
         if (!ok) {
-            *error = makeError(8114, QStringLiteral("Error converting data type varchar to %1.").arg(type.name()));
+            *error = makeSqlError(8114, 16, QStringLiteral("Error converting data type varchar to %1.").arg(type.name()));
             return false;
         }
         *result = d;
@@ -145,7 +136,7 @@ bool TsqlConversions::convert(const QVariant& value, const DeclaredType& type, M
         }
         const auto parsed = parseDateTime(value.toString());
         if (!parsed) {
-            *error = makeError(241, QStringLiteral("Conversion failed when converting date and/or time from character string."));
+            *error = makeSqlError(241, 16, QStringLiteral("Conversion failed when converting date and/or time from character string."));
             return false;
         }
         *result = storedDateTime(*parsed);
@@ -161,7 +152,7 @@ bool TsqlConversions::convert(const QVariant& value, const DeclaredType& type, M
         if (mode == Mode::Cast && value.typeId() == QMetaType::QString && isStoredDateTime(s)) {
             // A stored datetime converted to text follows CONVERT's style (0 when none is given).
             if (!formatDateTime(*parseDateTime(s), style < 0 ? 0 : style, &s)) {
-                *error = makeError(281, QStringLiteral("%1 is not a valid style number when converting from datetime to a character string.")
+                *error = makeSqlError(281, 16, QStringLiteral("%1 is not a valid style number when converting from datetime to a character string.")
                                             .arg(style));
                 return false;
             }
@@ -176,7 +167,7 @@ bool TsqlConversions::convert(const QVariant& value, const DeclaredType& type, M
                     while (size(s) > length && s.endsWith(QLatin1Char(' ')))
                         s.chop(1);
                     if (size(s) > length) {
-                        *error = makeError(8152, QStringLiteral("String or binary data would be truncated."));
+                        *error = makeSqlError(8152, 16, QStringLiteral("String or binary data would be truncated."));
                         return false;
                     }
                 } else {

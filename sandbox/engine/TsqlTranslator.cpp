@@ -130,15 +130,6 @@ const QSet<QString>& statementWords()
     return words;
 }
 
-SqlError makeError(int number, int severity, const QString& message)
-{
-    SqlError error;
-    error.number = number;
-    error.severity = severity;
-    error.message = message;
-    return error;
-}
-
 QString substituteMarkers(const QString& sql, const QStringList& tables)
 {
     if (!sql.contains(kMarkerOpen))
@@ -238,7 +229,7 @@ void TsqlTranslator::fail(const TsqlToken& token) const
 
 void TsqlTranslator::failWith(int number, int severity, const QString& message) const
 {
-    throw SyntaxError{makeError(number, severity, message)};
+    throw SyntaxError{makeSqlError(number, severity, message)};
 }
 
 bool TsqlTranslator::isReserved(const TsqlToken& token) const
@@ -1203,7 +1194,7 @@ bool TsqlTranslator::bind(const TsqlStatement& statement, TsqlBindContext& conte
                 return d.first.compare(column, Qt::CaseInsensitive) == 0;
             });
             if (found == declared.cend()) {
-                *error = makeError(207, 16, QStringLiteral("Invalid column name '%1'.").arg(column));
+                *error = makeSqlError(207, 16, QStringLiteral("Invalid column name '%1'.").arg(column));
                 return false;
             }
             names.append(found->first);
@@ -1238,11 +1229,11 @@ bool TsqlTranslator::bind(const TsqlStatement& statement, TsqlBindContext& conte
     for (const QStringList& row : statement.values) {
         if (row.size() != names.size()) {
             if (statement.columns.isEmpty())
-                *error = makeError(213, 16, QStringLiteral("Column name or number of supplied values does not match table definition."));
+                *error = makeSqlError(213, 16, QStringLiteral("Column name or number of supplied values does not match table definition."));
             else if (row.size() < names.size())
-                *error = makeError(109, 15, QStringLiteral("There are more columns in the INSERT statement than values specified in the VALUES clause. The number of values in the VALUES clause must match the number of columns specified in the INSERT statement."));
+                *error = makeSqlError(109, 15, QStringLiteral("There are more columns in the INSERT statement than values specified in the VALUES clause. The number of values in the VALUES clause must match the number of columns specified in the INSERT statement."));
             else
-                *error = makeError(110, 15, QStringLiteral("There are fewer columns in the INSERT statement than values specified in the VALUES clause. The number of values in the VALUES clause must match the number of columns specified in the INSERT statement."));
+                *error = makeSqlError(110, 15, QStringLiteral("There are fewer columns in the INSERT statement than values specified in the VALUES clause. The number of values in the VALUES clause must match the number of columns specified in the INSERT statement."));
             return false;
         }
         QStringList cells;
@@ -1278,30 +1269,30 @@ SqlError TsqlTranslator::sqliteError(const TsqlStatement& statement, const QStri
     QRegularExpressionMatch m;
     if ((m = noTable.match(message)).hasMatch()) {
         if (statement.kind == TsqlStatement::Kind::DropTable)
-            return makeError(3701, 11, QStringLiteral("Cannot drop the table '%1', because it does not exist or you do not have permission.")
+            return makeSqlError(3701, 11, QStringLiteral("Cannot drop the table '%1', because it does not exist or you do not have permission.")
                                            .arg(target));
-        return makeError(208, 16, QStringLiteral("Invalid object name '%1'.").arg(written(m.captured(1))));
+        return makeSqlError(208, 16, QStringLiteral("Invalid object name '%1'.").arg(written(m.captured(1))));
     }
     if ((m = noColumn.match(message)).hasMatch())
-        return makeError(207, 16, QStringLiteral("Invalid column name '%1'.").arg(lastPart(m.captured(1))));
+        return makeSqlError(207, 16, QStringLiteral("Invalid column name '%1'.").arg(lastPart(m.captured(1))));
     if ((m = ambiguous.match(message)).hasMatch())
-        return makeError(209, 16, QStringLiteral("Ambiguous column name '%1'.").arg(lastPart(m.captured(1))));
+        return makeSqlError(209, 16, QStringLiteral("Ambiguous column name '%1'.").arg(lastPart(m.captured(1))));
     if ((m = exists.match(message)).hasMatch())
-        return makeError(2714, 16, QStringLiteral("There is already an object named '%1' in the database.").arg(lastPart(target)));
+        return makeSqlError(2714, 16, QStringLiteral("There is already an object named '%1' in the database.").arg(lastPart(target)));
     if ((m = notNull.match(message)).hasMatch())
-        return makeError(515, 16, QStringLiteral("Cannot insert the value NULL into column '%1', table '%2'; column does not allow nulls. %3 fails.")
+        return makeSqlError(515, 16, QStringLiteral("Cannot insert the value NULL into column '%1', table '%2'; column does not allow nulls. %3 fails.")
                                       .arg(m.captured(2), written(m.captured(1)),
                                            statement.kind == TsqlStatement::Kind::Update ? QStringLiteral("UPDATE") : QStringLiteral("INSERT")));
     if ((m = unique.match(message)).hasMatch())
-        return makeError(2627, 14, QStringLiteral("Violation of PRIMARY KEY constraint 'PK_%1'. Cannot insert duplicate key in object 'dbo.%1'.")
+        return makeSqlError(2627, 14, QStringLiteral("Violation of PRIMARY KEY constraint 'PK_%1'. Cannot insert duplicate key in object 'dbo.%1'.")
                                        .arg(written(m.captured(1))));
     if ((m = syntax.match(message)).hasMatch())
-        return makeError(102, 15, QStringLiteral("Incorrect syntax near '%1'.").arg(m.captured(1)));
+        return makeSqlError(102, 15, QStringLiteral("Incorrect syntax near '%1'.").arg(m.captured(1)));
     if ((m = noFunction.match(message)).hasMatch())
-        return makeError(195, 15, QStringLiteral("'%1' is not a recognized built-in function name.").arg(m.captured(1)));
+        return makeSqlError(195, 15, QStringLiteral("'%1' is not a recognized built-in function name.").arg(m.captured(1)));
     if (message.contains(QLatin1String("database is locked")) || message.contains(QLatin1String("database table is locked")))
-        return makeError(1222, 16, QStringLiteral("Lock request time out period exceeded."));
-    return makeError(50000, 16, message);
+        return makeSqlError(1222, 16, QStringLiteral("Lock request time out period exceeded."));
+    return makeSqlError(50000, 16, message);
 }
 
 }  // namespace sandbox
