@@ -1,10 +1,10 @@
 #include "DatabaseHooks.h"
 
 #include "PublicADO.h"
-#include "app/login/Form1.h"
 #include "db/BusyScope.h"
 #include "db/Connection.h"
-#include "db/DbError.h"
+#include "db/ServerCall.h"
+#include "ui/WaitingWindow.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -18,11 +18,11 @@ void DatabaseHooks::install()
             QApplication::restoreOverrideCursor();
     });
 
+    // Every call on the server runs off this thread; the windows go on painting meanwhile.
+    db::ServerCall::setWaitHook(&WaitingWindow::wait);
+
     db::Connection::setReopenHandler([](db::Connection& connection) {
-        if (!Form1::isLoaded())
-            throw db::DbError(QStringLiteral("登陆窗口已关闭，无法重新连接。"));
-        const Form1& login = Form1::instance();
-        connection.open(PublicADO::ConnectionString(connection.database(), login.serverName()), connection.user(),
-                        login.password());
+        QString connectionString;
+        PublicADO::OpenConnection(connection, connectionString, connection.database());
     });
 }

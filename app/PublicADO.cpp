@@ -1,8 +1,26 @@
 #include "PublicADO.h"
 
-#include "app/login/Form1.h"
+#include "db/DbError.h"
+
+#include <QLineEdit>
+#include <QPointer>
 
 namespace PublicADO {
+
+namespace {
+
+struct LoginFields {
+    QPointer<QLineEdit> server;
+    QPointer<QLineEdit> password;
+};
+
+LoginFields& loginFields()
+{
+    static LoginFields fields;
+    return fields;
+}
+
+}  // namespace
 
 db::Connection& SysConnection()
 {
@@ -87,25 +105,28 @@ QString ConnectionString(const QString& database, const QString& server)
         + QStringLiteral(";Data Source=") + server;
 }
 
-void Main()
+void SetLoginFields(QLineEdit* server, QLineEdit* password)
 {
-    // The tab control of the main window is QTabWidget, part of Qt itself: nothing has to be
-    // written or registered before the main window can use it, so start-up goes straight on
-    // to the login window.
-    Form1::instance().show();
+    loginFields() = {server, password};
+}
+
+void OpenConnection(db::Connection& connection, QString& connectionString, const QString& database)
+{
+    const LoginFields& fields = loginFields();
+    if (!fields.server || !fields.password)
+        throw db::DbError(QStringLiteral("登陆窗口已关闭，无法连接数据库服务器。"));
+    connectionString = ConnectionString(database, fields.server->text());
+    // Not closed first: open() starts afresh on an open connection.
+    connection.open(connectionString, UserId(), fields.password->text());
 }
 
 void CloseAll()
 {
     for (db::Recordset* recordset : {&ExportRecordset(), &LoadRecordset(), &YearRecordset(), &TaskRecordset(),
-                                     &AccountDbRecordset(), &LockTableRecordset(), &LockRowRecordset()}) {
-        if (recordset->state() == db::StateOpen)
-            recordset->close();
-    }
-    for (db::Connection* connection : {&SysConnection(), &ExportConnection(), &AccountConnection()}) {
-        if (connection->state() == db::StateOpen)
-            connection->close();
-    }
+                                     &AccountDbRecordset(), &LockTableRecordset(), &LockRowRecordset()})
+        recordset->close();
+    for (db::Connection* connection : {&SysConnection(), &ExportConnection(), &AccountConnection()})
+        connection->close();
     SysConnectionString().clear();
     AccountConnectionString().clear();
 }

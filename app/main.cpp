@@ -8,6 +8,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(SUOWUTONG_VERSION));  // set once, in CMakeLists.txt
     AppSetup::prepare(app);
     PublicADO::Main();
     const int code = QApplication::exec();

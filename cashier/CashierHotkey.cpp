@@ -3,9 +3,13 @@
 #include "ui_form2.h"
 
 #include "Form3.h"
-#include "app/MessageBoxes.h"
 #include "app/PublicADO.h"
 #include "db/FieldText.h"
+#include "db/ServerCall.h"
+#include "ui/ErrorGuard.h"
+#include "ui/MessageBoxes.h"
+
+#include <QKeyEvent>
 
 CashierHotkey::CashierHotkey(Ui::Form2& ui, QWidget* window)
     : m_ui(ui)
@@ -13,25 +17,23 @@ CashierHotkey::CashierHotkey(Ui::Form2& ui, QWidget* window)
 {
 }
 
-bool CashierHotkey::Form_KeyDown(int keyCode, int shift)
+bool CashierHotkey::Form_KeyDown(const QKeyEvent& key)
 {
-    constexpr int keyH = 72;
-    constexpr int ctrlOnly = 2;
     constexpr int documentLockTab = 1;
-    if (keyCode != keyH || shift != ctrlOnly || m_ui.SSTab1->currentIndex() != documentLockTab)
+    // Ctrl alone: Ctrl+Shift+H and Ctrl+Alt+H are other keys.
+    const Qt::KeyboardModifiers held = key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (key.key() != Qt::Key_H || held != Qt::ControlModifier || m_ui.SSTab1->currentIndex() != documentLockTab)
         return false;
-    openCashierWindow();
+    ErrorGuard::run(m_window, [this] { openCashierWindow(); });
     return true;
 }
 
 void CashierHotkey::openCashierWindow()
 {
-    if (m_cashierDbRecordset.state() == db::StateOpen)
-        m_cashierDbRecordset.close();
-    m_cashierDbRecordset.setCursorLocation(db::CursorLocation::Client);
+    const db::ServerCall::Label label(QStringLiteral("正在查找出纳数据库 …"));
     m_cashierDbRecordset.open(
         QStringLiteral("select [Name] from Master..sysdatabases where name like 'DaZovu[_]___[_]____'"),
-        PublicADO::SysConnection(), db::CursorType::Keyset, db::LockType::Pessimistic);
+        PublicADO::SysConnection());
     if (m_cashierDbRecordset.recordCount() == 0) {
         MessageBoxes::information(m_window, QStringLiteral("没有检测到出纳数据库！"));
         return;

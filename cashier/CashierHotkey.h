@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+class QKeyEvent;
 class QWidget;
 namespace Ui { class Form2; }
 
@@ -15,10 +16,10 @@ public:
     // window: the main window, parent of the cashier-lock window and of the message boxes.
     CashierHotkey(Ui::Form2& ui, QWidget* window);
 
-    // Sees every key press of the main window before its controls do. keyCode is the key's code
-    // (for letters the upper-case character code, 72 for H), shift the sum of 1 Shift, 2 Ctrl, 4 Alt. True when the key
-    // was this window's key and has been acted on; other keys pass on unchanged.
-    bool Form_KeyDown(int keyCode, int shift);
+    // Sees every key press of the main window before its controls do. True when it was this
+    // window's key: the key has then been acted on, and has to go no further even when the
+    // listing failed (the error box has been shown). Other keys pass on unchanged.
+    bool Form_KeyDown(const QKeyEvent& key);
 
 private:
     // Lists the cashier databases and shows the cashier-lock window over the main window.

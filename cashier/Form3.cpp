@@ -2,11 +2,11 @@
 
 #include "ui_Form3.h"
 
-#include "app/ErrorGuard.h"
-#include "app/MessageBoxes.h"
 #include "app/PublicADO.h"
-#include "app/WindowLayout.h"
-#include "app/login/Form1.h"
+#include "db/ServerCall.h"
+#include "ui/ErrorGuard.h"
+#include "ui/MessageBoxes.h"
+#include "ui/WindowLayout.h"
 
 Form3::Form3(QWidget* mainWindow)
     : QDialog(mainWindow)
@@ -52,11 +52,8 @@ void Form3::Combo1_Click(int index)
 
 void Form3::cmdClear_Click()
 {
-    const Form1& login = Form1::instance();
-    m_cashierConnectionString = PublicADO::ConnectionString(m_ui->Combo1->currentText(), login.serverName());
-    if (m_cashierConnection.state() == db::StateOpen)
-        m_cashierConnection.close();
-    m_cashierConnection.open(m_cashierConnectionString, PublicADO::UserId(), login.password());
+    const db::ServerCall::Label label(QStringLiteral("正在清除出纳锁定：") + m_ui->Combo1->currentText());
+    PublicADO::OpenConnection(m_cashierConnection, m_cashierConnectionString, m_ui->Combo1->currentText());
     m_cashierConnection.execute(QStringLiteral("Delete From CN_LockAcctBook"));
     MessageBoxes::information(this, QStringLiteral("清除完毕！"));
 }

@@ -4,14 +4,12 @@ namespace db {
 
 namespace {
 
-// The keys the program writes or reads. Values are joined in unquoted, so a ';' inside one (a
-// database named after an account code such as "0;1") must not end it: text after a ';' starts
-// a new pair only when it opens with one of these keys.
+// Values are joined in unquoted, so a ';' inside one (a database named after an account code
+// such as "0;1") must not end it: text after a ';' starts a new pair only when it opens with
+// one of the keys the program writes.
 bool isKnownKey(const QString& key)
 {
-    static const char* const keys[] = {"Provider", "Persist Security Info", "Initial Catalog", "Database",
-                                       "Data Source", "Server", "User ID", "Password"};
-    for (const char* known : keys) {
+    for (const char* known : {"Provider", "Persist Security Info", "Initial Catalog", "Data Source"}) {
         if (key.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
             return true;
     }
@@ -31,36 +29,6 @@ AdoConnectionString::AdoConnectionString(const QString& text)
         else if (!m_pairs.isEmpty())
             m_pairs.last().second += QLatin1Char(';') + part;
     }
-}
-
-QString AdoConnectionString::initialCatalog() const
-{
-    return contains(QStringLiteral("Initial Catalog")) ? value(QStringLiteral("Initial Catalog"))
-                                                       : value(QStringLiteral("Database"));
-}
-
-QString AdoConnectionString::dataSource() const
-{
-    return contains(QStringLiteral("Data Source")) ? value(QStringLiteral("Data Source")) : value(QStringLiteral("Server"));
-}
-
-QString AdoConnectionString::userId() const
-{
-    return value(QStringLiteral("User ID"));
-}
-
-QString AdoConnectionString::password() const
-{
-    return value(QStringLiteral("Password"));
-}
-
-bool AdoConnectionString::contains(const QString& key) const
-{
-    for (const auto& pair : m_pairs) {
-        if (pair.first.compare(key, Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
 }
 
 QString AdoConnectionString::value(const QString& key) const

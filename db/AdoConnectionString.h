@@ -10,23 +10,19 @@ namespace db {
 // "Provider=SQLOLEDB.1;Persist Security Info=True;Initial Catalog=X;Data Source=Y".
 // Keys are matched without regard to case or surrounding blanks; values are kept exactly as
 // written, blanks included, because the server name is used as the administrator typed it.
-// A ';' ends a value only where one of the keys above follows it; otherwise it is part of the
+// A ';' ends a value only where one of the four keys follows it; otherwise it is part of the
 // value (database and server names may hold one).
 class AdoConnectionString {
 public:
     explicit AdoConnectionString(const QString& text);
 
-    QString provider() const { return value(QStringLiteral("Provider")); }
-    QString initialCatalog() const;
-    QString dataSource() const;
-    QString userId() const;
-    QString password() const;
+    QString initialCatalog() const { return value(QStringLiteral("Initial Catalog")); }
+    QString dataSource() const { return value(QStringLiteral("Data Source")); }
 
-    bool contains(const QString& key) const;
+private:
     // The last value given for the key; empty when it is missing.
     QString value(const QString& key) const;
 
-private:
     QList<QPair<QString, QString>> m_pairs;
 };
 

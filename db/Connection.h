@@ -19,6 +19,10 @@ class OdbcHandles;
 // reopen handler, before its next statement; so are the other connections to the same server,
 // which have almost surely lost theirs too. The password is not kept here: the handler supplies
 // it at that moment.
+//
+// Every wait on the server goes through ServerCall. A statement that times out, or a call given
+// up after a cancel, leaves the connection to be opened afresh before its next statement, as a
+// lost link does.
 class Connection {
 public:
     using ReopenHandler = std::function<void(Connection&)>;
@@ -33,6 +37,10 @@ public:
     // until its owner opens it again.
     static void setReopenHandler(ReopenHandler handler);
 
+    // Seconds each answer to a statement may take before the statement fails; 30 by default.
+    static void setStatementTimeout(int seconds);
+    static int statementTimeout();
+
     void open(const QString& connectionString, const QString& user, const QString& password);
     // Open (1) from a successful open() until close(), including while a lost link waits to be reopened.
     int state() const;
@@ -41,9 +49,7 @@ public:
     void execute(const QString& sql);
 
     // Of the last open(), for the reopen handler.
-    QString connectionString() const { return m_connectionString; }
     QString database() const;
-    QString user() const { return m_user; }
 
     // Seconds a login may take before it fails (unreachable host, silent server); 15 by default.
     void setLoginTimeout(int seconds) { m_loginTimeout = seconds; }
@@ -53,16 +59,23 @@ public:
     // statement (reading what an earlier recordset left, reopening a lost link); throws DbError
     // when the connection is closed or cannot be reopened.
     void prepareStatement();
-    OdbcHandles& handles();
+    // Runs work with this connection's handles through ServerCall, the work owning what it
+    // touches (see there), and notes what the outcome means for the link.
+    void onServer(std::function<void(const std::shared_ptr<OdbcHandles>&)> work);
 
 private:
+    struct Detached {};
+    // A connection of no one's: the login of open() runs on one, taken over when it succeeds.
+    explicit Connection(Detached);
+    void connectHere(const QString& connectionString, const QString& user, const QString& password);
+    void takeOver(Connection& attempt);
     void reopen();
     void onLinkLost();
 
-    std::unique_ptr<OdbcHandles> m_handles;
+    std::shared_ptr<OdbcHandles> m_handles;
+    bool m_detached = false;
     int m_loginTimeout = 15;
     QString m_connectionString;
-    QString m_user;
     // Set when the link is known or presumed lost; cleared by a successful open() or by close().
     bool m_reopenPending = false;
     bool m_reopening = false;

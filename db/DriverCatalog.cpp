@@ -3,28 +3,48 @@
 #include "DbError.h"
 #include "OdbcText.h"
 
+#include <QPair>
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace db {
 
 namespace {
 
-// The highest version among names matching the pattern, whose first capture is the version.
-std::optional<QString> newest(const QStringList& installed, const QRegularExpression& pattern)
+const QRegularExpression& odbcDriverPattern()
 {
-    std::optional<QString> best;
-    double bestVersion = -1;
+    static const QRegularExpression pattern(QStringLiteral("^ODBC Driver (\\d+(?:\\.\\d+)?) for SQL Server$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return pattern;
+}
+
+const QRegularExpression& nativeClientPattern()
+{
+    static const QRegularExpression pattern(QStringLiteral("^SQL Server Native Client (\\d+(?:\\.\\d+)?)$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return pattern;
+}
+
+// Names matching the pattern, whose first capture is the version, highest version first.
+QStringList byVersion(const QStringList& installed, const QRegularExpression& pattern)
+{
+    QList<QPair<double, QString>> found;
     for (const QString& name : installed) {
         const QRegularExpressionMatch match = pattern.match(name);
-        if (!match.hasMatch())
-            continue;
-        const double version = match.captured(1).toDouble();
-        if (version > bestVersion) {
-            bestVersion = version;
-            best = name;
-        }
+        if (match.hasMatch())
+            found.append({match.captured(1).toDouble(), name});
     }
-    return best;
+    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    QStringList names;
+    for (const auto& entry : found)
+        names.append(entry.second);
+    return names;
+}
+
+std::optional<QString> newest(const QStringList& installed, const QRegularExpression& pattern)
+{
+    const QStringList names = byVersion(installed, pattern);
+    return names.isEmpty() ? std::nullopt : std::optional<QString>(names.first());
 }
 
 std::optional<QString> named(const QStringList& installed, const QString& wanted)
@@ -73,17 +93,27 @@ std::optional<DriverChoice> DriverCatalog::choose(const QStringList& installed, 
             return DriverChoice{*name, DriverFamily::FreeTds, true};
         return DriverChoice{freeTdsLibrary(), DriverFamily::FreeTds, false};
     }
-    static const QRegularExpression odbcDriver(QStringLiteral("^ODBC Driver (\\d+(?:\\.\\d+)?) for SQL Server$"),
-                                               QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression nativeClient(QStringLiteral("^SQL Server Native Client (\\d+(?:\\.\\d+)?)$"),
-                                                 QRegularExpression::CaseInsensitiveOption);
-    if (const auto name = newest(installed, odbcDriver))
+    if (const auto name = newest(installed, odbcDriverPattern()))
         return DriverChoice{*name, DriverFamily::Microsoft, true};
-    if (const auto name = newest(installed, nativeClient))
+    if (const auto name = newest(installed, nativeClientPattern()))
         return DriverChoice{*name, DriverFamily::Microsoft, true};
     if (const auto name = named(installed, QStringLiteral("SQL Server")))
         return DriverChoice{*name, DriverFamily::LegacySqlServer, true};
     return std::nullopt;
+}
+
+QList<DriverChoice> DriverCatalog::attempts(const QStringList& installed, Platform platform)
+{
+    if (platform == Platform::Unix)
+        return {*choose(installed, platform)};
+    QList<DriverChoice> drivers;
+    for (const QRegularExpression* pattern : {&odbcDriverPattern(), &nativeClientPattern()}) {
+        for (const QString& name : byVersion(installed, *pattern))
+            drivers.append(DriverChoice{name, DriverFamily::Microsoft, true});
+    }
+    if (const auto name = named(installed, QStringLiteral("SQL Server")))
+        drivers.append(DriverChoice{*name, DriverFamily::LegacySqlServer, true});
+    return drivers;
 }
 
 DriverChoice DriverCatalog::chooseOrThrow(const QStringList& installed, Platform platform)

@@ -51,13 +51,15 @@ QString OdbcConnectionString::build(const DriverChoice& driver, const AdoConnect
 {
     const QString server = ado.dataSource();
     const QString database = ado.initialCatalog();
-    const QString uid = user.isEmpty() ? ado.userId() : user;
-    const QString pwd = password.isEmpty() ? ado.password() : password;
+
+    const ServerAddress address(server);
+    if (address.hasInvalidPort())
+        throw DbError(QStringLiteral("服务器名“%1”中的端口“%2”无效：端口须是 1 到 65535 之间的数字。未连接任何服务器。")
+                          .arg(server, address.portText()));
 
     Writer writer(driver);
     if (driver.family == DriverFamily::FreeTds) {
         // FreeTDS knows none of the Windows names for this machine.
-        const ServerAddress address(server);
         QString host = address.isLocal() ? QStringLiteral("127.0.0.1") : address.host();
         if (!address.hasPort() && !address.instance().isEmpty())
             host += QLatin1Char('\\') + address.instance();
@@ -75,8 +77,8 @@ QString OdbcConnectionString::build(const DriverChoice& driver, const AdoConnect
     }
     if (!database.isEmpty())
         writer.add(QStringLiteral("DATABASE"), database, QStringLiteral("数据库名"));
-    writer.add(QStringLiteral("UID"), uid, QStringLiteral("用户名"));
-    writer.add(QStringLiteral("PWD"), pwd, QStringLiteral("密码"));
+    writer.add(QStringLiteral("UID"), user, QStringLiteral("用户名"));
+    writer.add(QStringLiteral("PWD"), password, QStringLiteral("密码"));
 
     switch (driver.family) {
     case DriverFamily::FreeTds:

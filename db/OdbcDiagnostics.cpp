@@ -1,5 +1,6 @@
 #include "OdbcDiagnostics.h"
 
+#include "FailureExplanation.h"
 #include "OdbcText.h"
 
 #include <QStringList>
@@ -42,6 +43,11 @@ DbError OdbcDiagnostics::error(SQLSMALLINT handleType, SQLHANDLE handle, const Q
 
 DbError OdbcDiagnostics::error(const QList<Record>& records, const QString& fallback)
 {
+    return driverError(records, fallback).explained(FailureExplanation::forStatement(records));
+}
+
+DbError OdbcDiagnostics::driverError(const QList<Record>& records, const QString& fallback)
+{
     if (records.isEmpty())
         return DbError(fallback);
     QStringList lines;
@@ -65,7 +71,7 @@ DbError OdbcDiagnostics::error(const QList<Record>& records, const QString& fall
     }
     if (!main)
         main = &records.first();
-    return DbError(lines.join(QLatin1Char('\n')), main->sqlState, main->nativeError);
+    return DbError(lines.join(QLatin1Char('\n')), main->sqlState, main->nativeError, records);
 }
 
 }  // namespace db

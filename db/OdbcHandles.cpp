@@ -2,8 +2,11 @@
 
 #include "DbError.h"
 #include "DriverCatalog.h"
+#include "FailureExplanation.h"
 #include "OdbcDiagnostics.h"
 #include "OdbcText.h"
+
+#include <limits>
 
 namespace db {
 
@@ -47,8 +50,19 @@ SQLHENV OdbcHandles::environment()
     return m_environment;
 }
 
+QStringList OdbcHandles::installedDrivers()
+{
+    return DriverCatalog::installedDrivers(environment());
+}
+
 void OdbcHandles::connect(const DriverChoice& driver, const QString& odbcConnectionString, int loginTimeoutSeconds)
 {
+    // The API takes the length as a 16-bit count: a longer text would reach the driver cut short.
+    if (odbcConnectionString.size() > std::numeric_limits<SQLSMALLINT>::max())
+        throw DbError(QStringLiteral("服务器名、数据库名和密码合起来太长（连接字符串 %1 个字符，最多 %2 个），"
+                                     "ODBC 驱动程序无法接收。未连接任何服务器。")
+                          .arg(odbcConnectionString.size())
+                          .arg(std::numeric_limits<SQLSMALLINT>::max()));
     disconnect();
     const SQLHENV env = environment();
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env, &m_connection))) {
@@ -66,15 +80,14 @@ void OdbcHandles::connect(const DriverChoice& driver, const QString& odbcConnect
         SQLFreeHandle(SQL_HANDLE_DBC, m_connection);
         m_connection = SQL_NULL_HDBC;
         if (driverNotLoaded(records)) {
-            const DbError cause = OdbcDiagnostics::error(records, QString());
+            const DbError cause = OdbcDiagnostics::driverError(records, QString());
             throw DbError(QStringLiteral("无法加载 SQL Server 的 ODBC 驱动程序“%1”。").arg(driver.name)
                               + DriverCatalog::installAdvice(DriverCatalog::currentPlatform()) + QLatin1Char('\n')
                               + cause.description(),
-                          cause.sqlState(), cause.nativeError());
+                          cause.sqlState(), cause.nativeError(), records);
         }
-        throw OdbcDiagnostics::error(records, QStringLiteral("无法连接到数据库服务器。"));
+        throw OdbcDiagnostics::driverError(records, QStringLiteral("无法连接到数据库服务器。"));
     }
-    m_driver = driver;
     m_connected = true;
     m_linkLost = false;
 }
@@ -114,8 +127,7 @@ bool OdbcHandles::noteFailure(const QList<OdbcDiagnostics::Record>& records)
 
 DbError OdbcHandles::linkLostError(const DbError& cause)
 {
-    return DbError(QStringLiteral("与数据库服务器的连接已断开。\n") + cause.description(), cause.sqlState(),
-                   cause.nativeError());
+    return cause.explained(FailureExplanation::linkLost());
 }
 
 void OdbcHandles::setPendingReader(const void* owner, PendingReader reader)

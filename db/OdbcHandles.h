@@ -2,6 +2,7 @@
 
 #include "DbError.h"
 #include "DriverChoice.h"
+#include "DriverConnector.h"
 #include "OdbcApi.h"
 #include "OdbcDiagnostics.h"
 
@@ -14,7 +15,7 @@ namespace db {
 // that may still be reading rows on it. The driver serves one statement at a time, so a reader
 // with rows left must read them before anything else is sent (release), and must let go of its
 // statement before the connection closes (abandon).
-class OdbcHandles {
+class OdbcHandles : public DriverConnector {
 public:
     struct PendingReader {
         std::function<void()> release;
@@ -22,7 +23,7 @@ public:
     };
 
     OdbcHandles() = default;
-    ~OdbcHandles();
+    ~OdbcHandles() override;
     OdbcHandles(const OdbcHandles&) = delete;
     OdbcHandles& operator=(const OdbcHandles&) = delete;
 
@@ -30,11 +31,11 @@ public:
     SQLHENV environment();
     SQLHDBC connection() const { return m_connection; }
     bool isConnected() const { return m_connected; }
-    const DriverChoice& driver() const { return m_driver; }
 
-    // Throws DbError with the driver's text; a driver that cannot be loaded gets a Chinese text
-    // naming what to install.
-    void connect(const DriverChoice& driver, const QString& odbcConnectionString, int loginTimeoutSeconds);
+    QStringList installedDrivers() override;
+    // Throws DbError with the driver's text and records; a driver that cannot be loaded gets a
+    // Chinese text naming what to install.
+    void connect(const DriverChoice& driver, const QString& odbcConnectionString, int loginTimeoutSeconds) override;
     void disconnect();
 
     // True once a failed call left the link to the server gone; a connect starts afresh.
@@ -59,7 +60,6 @@ private:
     bool m_connected = false;
     bool m_linkLost = false;
     std::function<void()> m_linkLostHandler;
-    DriverChoice m_driver;
     const void* m_readerOwner = nullptr;
     PendingReader m_reader;
 };

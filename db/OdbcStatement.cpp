@@ -1,9 +1,11 @@
 #include "OdbcStatement.h"
 
+#include "Connection.h"
 #include "DbError.h"
 #include "OdbcDiagnostics.h"
 #include "OdbcHandles.h"
 #include "OdbcText.h"
+#include "ServerCall.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -18,37 +20,48 @@ constexpr SQLLEN ChunkUnits = 1024;
 
 }  // namespace
 
-OdbcStatement::OdbcStatement(OdbcHandles& handles)
-    : m_handles(handles)
+OdbcStatement::OdbcStatement(std::shared_ptr<OdbcHandles> handles)
+    : m_handles(std::move(handles))
 {
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, handles.connection(), &m_statement))) {
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, m_handles->connection(), &m_statement))) {
         const DbError error =
-            OdbcDiagnostics::error(SQL_HANDLE_DBC, handles.connection(), QStringLiteral("无法分配 ODBC 语句句柄。"));
+            OdbcDiagnostics::error(SQL_HANDLE_DBC, m_handles->connection(), QStringLiteral("无法分配 ODBC 语句句柄。"));
         m_statement = SQL_NULL_HSTMT;
         throw error;
     }
     // The text reaches the server as written: no {fn ...} or {d ...} rewriting by the driver.
     SQLSetStmtAttrW(m_statement, SQL_ATTR_NOSCAN, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_NOSCAN_ON)),
                     0);
+    SQLSetStmtAttrW(m_statement, SQL_ATTR_QUERY_TIMEOUT,
+                    reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(Connection::statementTimeout())), 0);
 }
 
 OdbcStatement::~OdbcStatement()
 {
-    if (m_statement != SQL_NULL_HSTMT)
-        SQLFreeHandle(SQL_HANDLE_STMT, m_statement);
+    if (m_statement == SQL_NULL_HSTMT)
+        return;
+    ServerCall::InFlight::release(m_statement);
+    SQLFreeHandle(SQL_HANDLE_STMT, m_statement);
 }
 
 void OdbcStatement::fail(const QString& fallback)
 {
     const auto records = OdbcDiagnostics::read(SQL_HANDLE_STMT, m_statement);
     const DbError error = OdbcDiagnostics::error(records, fallback);
-    if (m_handles.noteFailure(records))
+    const bool lost = m_handles->noteFailure(records);
+    // The server may have done all, part or none of it: say so, and never send it again.
+    if (error.sqlState() == QLatin1String("HYT00"))
+        throw DbError(QStringLiteral("服务器在 %1 秒内没有应答，语句的执行结果未知。\n").arg(Connection::statementTimeout())
+                          + error.description(),
+                      error.sqlState(), error.nativeError());
+    if (lost)
         throw OdbcHandles::linkLostError(error);
     throw error;
 }
 
 void OdbcStatement::execute(const QString& sql)
 {
+    const ServerCall::InFlight inFlight(m_statement);
     const SQLRETURN rc = SQLExecDirectW(m_statement, OdbcText::in(sql), OdbcText::length(sql));
     // SQL_NO_DATA: the first statement touched no rows; later results may still follow.
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
@@ -70,6 +83,7 @@ bool OdbcStatement::seekRows()
 
 bool OdbcStatement::nextResult()
 {
+    const ServerCall::InFlight inFlight(m_statement);
     const SQLRETURN rc = SQLMoreResults(m_statement);
     if (rc == SQL_NO_DATA)
         return false;
@@ -107,6 +121,7 @@ QVector<OdbcStatement::Column> OdbcStatement::describe()
 
 bool OdbcStatement::fetch()
 {
+    const ServerCall::InFlight inFlight(m_statement);
     const SQLRETURN rc = SQLFetch(m_statement);
     if (rc == SQL_NO_DATA)
         return false;

@@ -5,14 +5,17 @@
 #include <QString>
 #include <QVariant>
 #include <QVector>
+#include <memory>
 
 namespace db {
 
 class OdbcHandles;
 
 // One statement handle, forward-only and read-only, sending its text as a plain batch with no
-// escape processing. Every failure throws DbError; the handle is freed on destruction (the
-// driver then cancels whatever the server still had to send).
+// escape processing and waiting at most Connection::statementTimeout() for each answer. Every
+// failure throws DbError; the handle is freed on destruction (the driver then cancels whatever
+// the server still had to send). It keeps its connection's handles alive: a statement given up
+// by its caller may outlive the Connection that made it.
 class OdbcStatement {
 public:
     struct Column {
@@ -22,10 +25,12 @@ public:
         SQLSMALLINT scale = 0;
     };
 
-    explicit OdbcStatement(OdbcHandles& handles);
+    explicit OdbcStatement(std::shared_ptr<OdbcHandles> handles);
     ~OdbcStatement();
     OdbcStatement(const OdbcStatement&) = delete;
     OdbcStatement& operator=(const OdbcStatement&) = delete;
+
+    const std::shared_ptr<OdbcHandles>& handles() const { return m_handles; }
 
     void execute(const QString& sql);
     // Moves to the next result that has columns, reading past row counts; false when none is left.
@@ -48,7 +53,7 @@ private:
     bool fixed(SQLUSMALLINT position, SQLSMALLINT cType, T& target);
     [[noreturn]] void fail(const QString& fallback);
 
-    OdbcHandles& m_handles;
+    std::shared_ptr<OdbcHandles> m_handles;
     SQLHSTMT m_statement = SQL_NULL_HSTMT;
 };
 

@@ -31,11 +31,26 @@ DbError noSuchFieldError()
 
 }  // namespace
 
-// Rows not yet visited wait in m_ahead: all of them for a client-side cursor, those read ahead
-// for a server-side one whose connection was needed for another statement. A server-side cursor
-// otherwise reads the next row from its statement when the caller moves on.
+// Rows not yet visited wait in m_ahead: all of them for a client-side cursor, the block read
+// last for a server-side one. Every read runs as one call through the connection's seam, a whole
+// result or a block of rows at a time, never a call per row; what it reads goes into a Batch the
+// call owns, taken over here when the call returns.
 class Recordset::Impl {
 public:
+    // Rows a server-side cursor reads per call.
+    static constexpr int BlockRows = 512;
+
+    struct Batch {
+        std::shared_ptr<OdbcStatement> statement;
+        QVector<OdbcStatement::Column> columns;
+        std::deque<QVector<QVariant>> rows;
+        qint64 count = 0;
+        // Set when the statement has nothing left; a failure after some rows waits in deferred
+        // for the reader to reach it.
+        bool finished = false;
+        std::optional<DbError> deferred;
+    };
+
     ~Impl() { stopStreaming(); }
 
     void reset()
@@ -50,106 +65,138 @@ public:
         m_deferred.reset();
     }
 
-    // Runs the query and stands on its first result with columns; the statement is left open.
-    std::unique_ptr<OdbcStatement> start(const QString& sql, Connection& connection)
+    // Runs the query and stands on its first result with columns; the statement stays in the batch.
+    static void start(Batch& batch, const std::shared_ptr<OdbcHandles>& handles, const QString& sql)
     {
-        connection.prepareStatement();
-        auto statement = std::make_unique<OdbcStatement>(connection.handles());
-        statement->execute(sql);
-        if (statement->seekRows())
-            m_columns = statement->describe();
-        return statement;
+        batch.statement = std::make_shared<OdbcStatement>(handles);
+        batch.statement->execute(sql);
+        if (batch.statement->seekRows())
+            batch.columns = batch.statement->describe();
+        else
+            batch.finished = true;
     }
 
-    void openClient(const QString& sql, Connection& connection)
+    // Reads up to limit rows (all for a negative limit), keeping them unless only counting.
+    static void read(Batch& batch, qint64 limit, bool keep)
     {
-        const auto statement = start(sql, connection);
-        if (!m_columns.isEmpty()) {
-            while (statement->fetch())
-                m_ahead.push_back(statement->row(m_columns));
-            statement->drain();
+        try {
+            for (qint64 n = 0; limit < 0 || n < limit; ++n) {
+                if (!batch.statement->fetch()) {
+                    // Errors of later statements in the batch surface here; then the connection is free.
+                    batch.finished = true;
+                    batch.statement->drain();
+                    break;
+                }
+                if (keep)
+                    batch.rows.push_back(batch.statement->row(batch.columns));
+                ++batch.count;
+            }
+        } catch (const DbError& error) {
+            batch.finished = true;
+            batch.deferred = error;
         }
-        m_count = qint64(m_ahead.size());
+        if (batch.finished)
+            batch.statement.reset();
+    }
+
+    void openWhole(const QString& sql, Connection& connection, bool keep)
+    {
+        connection.prepareStatement();
+        const auto batch = std::make_shared<Batch>();
+        connection.onServer([batch, sql, keep](const std::shared_ptr<OdbcHandles>& handles) {
+            start(*batch, handles, sql);
+            if (!batch->finished)
+                read(*batch, -1, keep);
+            if (batch->deferred)
+                throw *batch->deferred;
+        });
+        m_columns = batch->columns;
+        m_ahead = std::move(batch->rows);
+        m_count = batch->count;
         m_open = true;
-        advance();
+        if (keep)
+            advance();
     }
 
     void openServer(const QString& sql, Connection& connection)
     {
-        auto statement = start(sql, connection);
+        connection.prepareStatement();
+        const auto batch = std::make_shared<Batch>();
+        connection.onServer([batch, sql](const std::shared_ptr<OdbcHandles>& handles) {
+            start(*batch, handles, sql);
+            if (!batch->finished)
+                read(*batch, BlockRows, true);
+        });
+        m_columns = batch->columns;
         m_count = -1;
         m_open = true;
-        if (m_columns.isEmpty()) {
-            m_eof = true;
-            return;
+        take(*batch);
+        if (m_statement) {
+            m_connection = &connection;
+            m_handles = m_statement->handles();
+            m_handles->setPendingReader(this, {[this] { readAhead(); }, [this] { abandon(); }});
         }
-        m_statement = std::move(statement);
-        m_handles = &connection.handles();
-        m_handles->setPendingReader(this, {[this] { readAhead(); }, [this] { abandon(); }});
         advance();
     }
 
-    void openCounting(const QString& sql, Connection& connection)
+    void take(Batch& batch)
     {
-        const auto statement = start(sql, connection);
-        qint64 count = 0;
-        if (!m_columns.isEmpty()) {
-            while (statement->fetch())
-                ++count;
-            statement->drain();
+        for (auto& row : batch.rows)
+            m_ahead.push_back(std::move(row));
+        m_deferred = batch.deferred;
+        m_statement = batch.finished ? nullptr : batch.statement;
+        if (!m_statement)
+            stopStreaming();
+    }
+
+    // Reads the next block (all that is left for a negative limit) of the statement streaming.
+    void readMore(qint64 limit)
+    {
+        const auto batch = std::make_shared<Batch>();
+        batch->statement = m_statement;
+        batch->columns = m_columns;
+        try {
+            m_connection->onServer([batch, limit](const std::shared_ptr<OdbcHandles>&) { read(*batch, limit, true); });
+        } catch (const DbError&) {
+            stopStreaming();
+            throw;
         }
-        m_count = count;
-        m_open = true;
-        m_eof = true;
+        take(*batch);
     }
 
     // Stands on the next row, or at the end.
     void advance()
     {
+        if (m_ahead.empty() && !m_deferred && m_statement) {
+            const BusyScope busy;
+            try {
+                readMore(BlockRows);
+            } catch (const DbError&) {
+                m_eof = true;
+                throw;
+            }
+        }
         if (!m_ahead.empty()) {
             m_current = std::move(m_ahead.front());
             m_ahead.pop_front();
             m_eof = false;
             return;
         }
+        m_current.clear();
+        m_eof = true;
         if (m_deferred) {
             const DbError error = *m_deferred;
             m_deferred.reset();
-            m_eof = true;
             throw error;
         }
-        if (m_statement) {
-            const BusyScope busy;
-            try {
-                if (m_statement->fetch()) {
-                    m_current = m_statement->row(m_columns);
-                    m_eof = false;
-                    return;
-                }
-                // Errors of later statements in the batch surface here; then the connection is free.
-                m_statement->drain();
-            } catch (const DbError&) {
-                stopStreaming();
-                m_eof = true;
-                throw;
-            }
-            stopStreaming();
-        }
-        m_current.clear();
-        m_eof = true;
     }
 
     // Another statement needs the connection: take in the rest now and let the statement go.
     // A failure is kept for the caller who reaches that point.
     void readAhead()
     {
-        try {
-            while (m_statement->fetch())
-                m_ahead.push_back(m_statement->row(m_columns));
-            m_statement->drain();
-        } catch (const DbError& error) {
-            m_deferred = error;
-        }
+        if (!m_deferred)
+            readMore(-1);
         stopStreaming();
     }
 
@@ -166,6 +213,7 @@ public:
         if (m_handles)
             m_handles->clearPendingReader(this);
         m_handles = nullptr;
+        m_connection = nullptr;
         m_statement.reset();
     }
 
@@ -196,8 +244,9 @@ public:
     bool m_eof = true;
     qint64 m_count = 0;
     std::optional<DbError> m_deferred;
-    std::unique_ptr<OdbcStatement> m_statement;
-    OdbcHandles* m_handles = nullptr;
+    std::shared_ptr<OdbcStatement> m_statement;
+    std::shared_ptr<OdbcHandles> m_handles;
+    Connection* m_connection = nullptr;
 };
 
 Recordset::Recordset()
@@ -212,18 +261,15 @@ void Recordset::setCursorLocation(CursorLocation location)
     m_location = location;
 }
 
-void Recordset::open(const QString& sql, Connection& connection, CursorType cursorType, LockType lockType)
+void Recordset::open(const QString& sql, Connection& connection)
 {
-    // Every cursor is read forward only; the types asked for change nothing the callers see.
-    Q_UNUSED(cursorType);
-    Q_UNUSED(lockType);
     const BusyScope busy;
     close();
     try {
         if (m_location == CursorLocation::Server)
             m_impl->openServer(sql, connection);
         else
-            m_impl->openClient(sql, connection);
+            m_impl->openWhole(sql, connection, true);
     } catch (const DbError&) {
         m_impl->reset();
         throw;
@@ -235,7 +281,7 @@ void Recordset::openCounting(const QString& sql, Connection& connection)
     const BusyScope busy;
     close();
     try {
-        m_impl->openCounting(sql, connection);
+        m_impl->openWhole(sql, connection, false);
     } catch (const DbError&) {
         m_impl->reset();
         throw;
@@ -249,10 +295,15 @@ int Recordset::state() const
 
 void Recordset::close()
 {
-    // Letting go of a statement with rows unread waits for the server to acknowledge the cancel.
-    std::optional<BusyScope> busy;
-    if (m_impl->m_statement)
-        busy.emplace();
+    // Letting go of a statement with rows unread waits for the server to acknowledge the cancel:
+    // the last reference goes inside a call through the seam.
+    if (Connection* connection = m_impl->m_connection) {
+        const BusyScope busy;
+        auto statement = std::move(m_impl->m_statement);
+        m_impl->reset();
+        connection->onServer([statement](const std::shared_ptr<OdbcHandles>&) mutable { statement.reset(); });
+        return;
+    }
     m_impl->reset();
 }
 

@@ -25,10 +25,10 @@ public:
     Recordset& operator=(const Recordset&) = delete;
 
     void setCursorLocation(CursorLocation location);
-    CursorLocation cursorLocation() const { return m_location; }
 
-    void open(const QString& sql, Connection& connection, CursorType cursorType = CursorType::Unspecified,
-              LockType lockType = LockType::Unspecified);
+    // Closes what was open first. Rows are read forward only, whatever cursor a caller would ask
+    // for under ADO: every caller walks its rows once, front to back.
+    void open(const QString& sql, Connection& connection);
     // Runs the query and only counts its rows, keeping none: afterwards recordCount() is exact,
     // eof() is true and the columns are known, in flat memory however many rows there are.
     void openCounting(const QString& sql, Connection& connection);

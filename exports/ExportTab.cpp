@@ -3,13 +3,12 @@
 #include "ui_form2.h"
 
 #include "ExportSubItemText.h"
-#include "app/ErrorGuard.h"
-#include "app/MessageBoxes.h"
 #include "app/PublicADO.h"
 #include "db/FieldText.h"
-#include "ui/main/ListViewSetup.h"
-
-#include <QTableWidgetItem>
+#include "db/ServerCall.h"
+#include "ui/ErrorGuard.h"
+#include "ui/ListViewSetup.h"
+#include "ui/MessageBoxes.h"
 
 namespace {
 
@@ -27,9 +26,7 @@ ExportTab::ExportTab(Ui::Form2& ui, QWidget* window)
 
 void ExportTab::NovaTask()
 {
-    const QStringList captions = QStringLiteral("帐套号,年度,月份,计算机名,用户编码,操作时间").split(QLatin1Char(','));
-    for (const QString& caption : captions)
-        ListViewSetup::addColumn(m_ui.ListView3, caption);
+    ListViewSetup::addColumns(m_ui.ListView3, QStringLiteral("帐套号,年度,月份,计算机名,用户编码,操作时间"));
     const int widths[] = {730, 750, 550, 1000, 1000, 1800};
     for (int column = 1; column <= 6; ++column)
         ListViewSetup::setColumnWidth(m_ui.ListView3, column, widths[column - 1]);
@@ -54,58 +51,40 @@ void ExportTab::Command9_Click()
 void ExportTab::listRows()
 {
     db::Recordset& rows = PublicADO::ExportRecordset();
-    if (rows.state() == db::StateOpen)
-        rows.close();
-    rows.setCursorLocation(db::CursorLocation::Client);
+    const db::ServerCall::Label label(QStringLiteral("正在读取凭证导出异常记录 …"));
+    // Sent as the suite's administrators know it from their server traces, the doubled blank
+    // after "select" included: leave it as it is.
     rows.open(QStringLiteral("select  cacc_id as 帐套号,iyear as 年度,iPeriod as 会计期间,cStation as 计算机名,"
                              "cUser_Id as 用户编码,dTime as 操作时间 from ua_outpzlog"),
-              PublicADO::ExportConnection(), db::CursorType::Keyset, db::LockType::Pessimistic);
-
-    QTableWidget* list = m_ui.ListView3;
-    list->setRowCount(0);
+              PublicADO::ExportConnection());
+    m_ui.ListView3->setRowCount(0);
 
     const qint64 count = rows.recordCount();
     if (count == 0) {
-        showInformation(QStringLiteral("没有异常记录！"));
+        MessageBoxes::information(m_window, QStringLiteral("没有异常记录！"));
         m_ui.Command9->setText(ListCaption);
         return;
     }
 
     const int fields = rows.fieldCount();
-    const int listColumns = list->columnCount();
-    list->setUpdatesEnabled(false);
-    list->setRowCount(int(count));
-    int row = 0;
-    while (!rows.eof()) {
-        if (row >= list->rowCount())
-            list->setRowCount(row + 1);
-        for (int field = 0; field < fields && field < listColumns; ++field) {
-            const QVariant value = rows.value(field);
-            // The blank stand-in is for the sub-items only; the row's own text is the account code.
-            auto* item = new QTableWidgetItem(field == 0 ? db::FieldText::of(value) : ExportSubItemText::of(value));
-            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-            list->setItem(row, field, item);
-        }
-        ++row;
-        rows.moveNext();
-    }
-    list->setRowCount(row);
-    list->setUpdatesEnabled(true);
+    ListViewSetup::fill(m_ui.ListView3, rows, [&] {
+        // The blank stand-in is for the sub-items only; the row's own text is the account code.
+        QStringList texts{db::FieldText::of(rows.value(0))};
+        for (int field = 1; field < fields; ++field)
+            texts.append(ExportSubItemText::of(rows.value(field)));
+        return texts;
+    });
 
     m_ui.Command9->setText(ClearCaption);
-    showInformation(QStringLiteral("共有") + QString::number(count)
-                    + QStringLiteral("个异常记录，请点击清除按钮进行清除！"));
+    MessageBoxes::information(m_window, QStringLiteral("共有") + QString::number(count)
+                                            + QStringLiteral("个异常记录，请点击清除按钮进行清除！"));
 }
 
 void ExportTab::deleteRows()
 {
+    const db::ServerCall::Label label(QStringLiteral("正在清除凭证导出异常记录 …"));
     PublicADO::ExportConnection().execute(QStringLiteral("delete from ua_outpzlog"));
     m_ui.Command9->setText(ListCaption);
     m_ui.ListView3->setRowCount(0);
-    showInformation(QStringLiteral("清除成功！"));
-}
-
-void ExportTab::showInformation(const QString& text)
-{
-    MessageBoxes::information(m_window, text, QStringLiteral("提示"));
+    MessageBoxes::information(m_window, QStringLiteral("清除成功！"));
 }

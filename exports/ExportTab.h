@@ -13,14 +13,13 @@ public:
     // window: the main window, parent of this tab's message boxes.
     ExportTab(Ui::Form2& ui, QWidget* window);
 
-    // Load step 11: adds the columns of ListView3.
+    // The last step of the main window's load: adds the columns of ListView3.
     void NovaTask();
 
 private:
     void Command9_Click();
     void listRows();
     void deleteRows();
-    void showInformation(const QString& text);
 
     Ui::Form2& m_ui;
     QWidget* m_window;

@@ -2,32 +2,23 @@
 
 #include "ui_form2.h"
 
-#include "app/ErrorGuard.h"
-#include "app/MessageBoxes.h"
+#include "LockDetailOpener.h"
 #include "app/PublicADO.h"
-#include "app/login/Form1.h"
 #include "db/FieldText.h"
+#include "db/ServerCall.h"
 #include "db/SqlLiteral.h"
-#include "ui/main/ListViewSetup.h"
+#include "ui/ErrorGuard.h"
+#include "ui/ListViewSetup.h"
+#include "ui/MessageBoxes.h"
 
 #include <QColor>
 
 namespace {
 
-void reopen(db::Recordset& recordset, db::CursorLocation location)
-{
-    if (recordset.state() == db::StateOpen)
-        recordset.close();
-    recordset.setCursorLocation(location);
-}
-
-// Opens a recordset whose row count the caller relies on.
-void openCounted(db::Recordset& recordset, const QString& sql, db::Connection& connection)
-{
-    reopen(recordset, db::CursorLocation::Client);
-    recordset.open(sql, connection, db::CursorType::Keyset, db::LockType::Pessimistic);
-}
-
+// The statements of this tab go out exactly as written, as the suite's administrators know them
+// from their server traces: the doubled blank after "select", the years compared as quoted
+// texts (the server converts them to the column's int) and the blank after the closing
+// brackets are part of them. Leave them as they are.
 QString existenceTest(const QString& tableName)
 {
     return QStringLiteral("select  * from dbo.sysobjects where xtype='U' and name ='") + db::quoted(tableName)
@@ -46,6 +37,7 @@ LockTab::LockTab(Ui::Form2& ui, QWidget* window)
     connect(m_ui.Combo4, &QComboBox::activated, this, ErrorGuard::wrap(m_window, [this] { Combo4_Click(); }));
     connect(m_ui.Command5, &QPushButton::clicked, this, ErrorGuard::wrap(m_window, [this] { Command5_Click(); }));
     connect(m_ui.Command6, &QPushButton::clicked, this, ErrorGuard::wrap(m_window, [this] { Command6_Click(); }));
+    new LockDetailOpener(m_ui.ListView2, m_lockTableCatalogue, m_window, this);
 }
 
 void LockTab::BuildLockTableCatalogue()
@@ -56,7 +48,7 @@ void LockTab::BuildLockTableCatalogue()
 void LockTab::FillAccountList()
 {
     db::Recordset& accounts = PublicADO::LoadRecordset();
-    openCounted(accounts, QStringLiteral("Select cAcc_id,cAcc_Name from ua_account"), PublicADO::SysConnection());
+    accounts.open(QStringLiteral("Select cAcc_id,cAcc_Name from ua_account"), PublicADO::SysConnection());
     m_ui.Combo3->clear();
     for (; !accounts.eof(); accounts.moveNext()) {
         m_ui.Combo3->addItem(QStringLiteral("[") + db::FieldText::of(accounts.value(0)) + QStringLiteral("]")
@@ -80,10 +72,10 @@ void LockTab::Combo3_Click()
 {
     db::Recordset& years = PublicADO::YearRecordset();
     try {
-        reopen(years, db::CursorLocation::Server);
+        years.setCursorLocation(db::CursorLocation::Server);
         years.open(QStringLiteral("select distinct iyear from UA_Period where cacc_id='") + db::quoted(AccountCode())
                        + QStringLiteral("' and ISNULL(bIsDelete,0)=0"),
-                   PublicADO::SysConnection(), db::CursorType::Keyset, db::LockType::Unspecified);
+                   PublicADO::SysConnection());
         m_ui.Combo4->clear();
         for (; !years.eof(); years.moveNext())
             m_ui.Combo4->addItem(db::FieldText::of(years.value(0)));
@@ -116,14 +108,13 @@ void LockTab::Combo4_Click()
 QString LockTab::GetAccountDb()
 {
     db::Recordset& lookup = PublicADO::AccountDbRecordset();
-    openCounted(lookup, QStringLiteral("select * from sysobjects where name='UA_AccountDatabase' and xtype='U'"),
+    lookup.open(QStringLiteral("select * from sysobjects where name='UA_AccountDatabase' and xtype='U'"),
                 PublicADO::SysConnection());
     if (lookup.recordCount() == 0)
         return QStringLiteral("ZRDATA_") + AccountCode() + QStringLiteral("_") + year();
 
     const QString quotedYear = db::quoted(year());
-    openCounted(lookup,
-                QStringLiteral("select cDatabase from UA_AccountDatabase where cAcc_Id='") + db::quoted(AccountCode())
+    lookup.open(QStringLiteral("select cDatabase from UA_AccountDatabase where cAcc_Id='") + db::quoted(AccountCode())
                     + QStringLiteral("' and (iBeginYear<='") + quotedYear + QStringLiteral("' and (iEndYear>='")
                     + quotedYear + QStringLiteral("' or iEndYear is null)) "),
                 PublicADO::SysConnection());
@@ -143,12 +134,7 @@ bool LockTab::OpenAccountConnection()
     // An empty catalogue would land on the login's default database: never scan or clear there.
     if (name.isEmpty())
         return false;
-    const Form1& login = Form1::instance();
-    PublicADO::AccountConnectionString() = PublicADO::ConnectionString(name, login.serverName());
-    db::Connection& connection = PublicADO::AccountConnection();
-    if (connection.state() == db::StateOpen)
-        connection.close();
-    connection.open(PublicADO::AccountConnectionString(), PublicADO::UserId(), login.password());
+    PublicADO::OpenConnection(PublicADO::AccountConnection(), PublicADO::AccountConnectionString(), name);
     return true;
 }
 
@@ -173,7 +159,6 @@ void LockTab::forgetScan()
 bool LockTab::scanLockTables()
 {
     m_lockedTableCount = 0;
-    int rowNumber = 0;
     m_ui.ListView2->setRowCount(0);
     if (!OpenAccountConnection())
         return false;
@@ -181,22 +166,26 @@ bool LockTab::scanLockTables()
     db::Connection& connection = PublicADO::AccountConnection();
     db::Recordset& existence = PublicADO::LockTableRecordset();
     db::Recordset& rows = PublicADO::LockRowRecordset();
+    QList<QStringList> found;
     for (const LockTableEntry& entry : m_lockTableCatalogue.entries()) {
-        openCounted(existence, existenceTest(entry.TableName), connection);
+        const db::ServerCall::Label label(QStringLiteral("正在扫描锁定表 %1/%2：%3")
+                                              .arg(&entry - m_lockTableCatalogue.entries().data() + 1)
+                                              .arg(m_lockTableCatalogue.entries().size())
+                                              .arg(entry.TableName));
+        existence.open(existenceTest(entry.TableName), connection);
         if (existence.recordCount() == 0)
             continue;
-        ++rowNumber;
         QString count;
         if (LockTableCatalogue::isProcessMarker(entry.TableName)) {
             count = QStringLiteral("1");
         } else {
             // Counted as the rows stream past: a lock table may hold far more rows than fit in memory.
-            reopen(rows, db::CursorLocation::Client);
             rows.openCounting(QStringLiteral("select * from ") + entry.TableName, connection);
             count = QString::number(rows.recordCount());
         }
-        ListViewSetup::addRow(m_ui.ListView2, QString::number(rowNumber), {entry.Description, count});
+        found.append({QString::number(found.size() + 1), entry.Description, count});
     }
+    ListViewSetup::fill(m_ui.ListView2, found);
 
     // No row is left selected: a highlighted row would hide its red from the user.
     const QColor red(255, 0, 0);
@@ -234,7 +223,11 @@ bool LockTab::ClearTb()
     db::Connection& connection = PublicADO::AccountConnection();
     db::Recordset& existence = PublicADO::LockTableRecordset();
     for (const LockTableEntry& entry : m_lockTableCatalogue.entries()) {
-        openCounted(existence, existenceTest(entry.TableName), connection);
+        const db::ServerCall::Label label(QStringLiteral("正在清除锁定表 %1/%2：%3")
+                                              .arg(&entry - m_lockTableCatalogue.entries().data() + 1)
+                                              .arg(m_lockTableCatalogue.entries().size())
+                                              .arg(entry.TableName));
+        existence.open(existenceTest(entry.TableName), connection);
         if (LockTableCatalogue::isProcessMarker(entry.TableName)) {
             // The statement carries its own existence test, so it is sent either way.
             connection.execute(QStringLiteral("if exists(") + existenceTest(entry.TableName)

@@ -15,11 +15,12 @@ public:
     // window: the main window, parent of this tab's message boxes.
     LockTab(Ui::Form2& ui, QWidget* window);
 
-    // Load step 7: builds LockTableCatalogue.
+    // While the main window loads: builds LockTableCatalogue.
     void BuildLockTableCatalogue();
-    // Load step 10: fills Combo3 with the accounts and leaves nothing selected.
+    // While the main window loads: fills Combo3 with the accounts and leaves nothing selected.
     void FillAccountList();
 
+private:
     // The business database of the selected account and year; empty (after telling the user)
     // when the mapping table gives no single answer.
     QString GetAccountDb();
@@ -31,7 +32,6 @@ public:
     // Deletes every lock of the selected account and year; false when the database was not resolved.
     bool ClearTb();
 
-private:
     void Combo3_Click();
     void Combo4_Click();
     void Command5_Click();

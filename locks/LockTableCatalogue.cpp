@@ -17,17 +17,11 @@ const char* const kDescriptions =
 
 LockTableCatalogue LockTableCatalogue::build()
 {
-    return fromLists(QString::fromUtf8(kTableNames), QString::fromUtf8(kDescriptions));
-}
-
-LockTableCatalogue LockTableCatalogue::fromLists(const QString& names, const QString& descriptions)
-{
-    const QStringList nameList = names.split(QLatin1Char(','));
-    const QStringList descriptionList = descriptions.split(QLatin1Char(','));
+    const QStringList names = QString::fromUtf8(kTableNames).split(QLatin1Char(','));
+    const QStringList descriptions = QString::fromUtf8(kDescriptions).split(QLatin1Char(','));
     LockTableCatalogue catalogue;
-    catalogue.m_entries.reserve(nameList.size());
-    for (qsizetype i = 0; i < nameList.size(); ++i)
-        catalogue.m_entries.append({nameList.at(i), descriptionList.value(i)});
+    for (qsizetype i = 0; i < names.size(); ++i)
+        catalogue.m_entries.append({names.at(i), descriptions.value(i)});
     return catalogue;
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/DataDirectory.h"
 #include "engine/DemoSeed.h"
+#include "server/FaultInjector.h"
 #include "server/SandboxServer.h"
 
 #include <QCommandLineParser>
@@ -28,7 +29,9 @@ int usage(const QString& problem)
 {
     std::fprintf(stderr, "suowutong-sandbox: %s\n", qPrintable(problem));
     std::fprintf(stderr,
-                 "usage: suowutong-sandbox --data DIR [--port N] [--password PW] [--seed demo] [--log FILE]\n");
+                 "usage: suowutong-sandbox --data DIR [--port N] [--password PW] [--seed demo] [--log FILE]\n"
+                 "                         [--profile NAME] [--force-encryption] [--certificate FILE --key FILE]\n"
+                 "                         [--delay MS]\n");
     return UsageError;
 }
 
@@ -52,7 +55,22 @@ int main(int argc, char* argv[])
                                         QStringLiteral("demo"));
     const QCommandLineOption logOption(QStringLiteral("log"), QStringLiteral("Append every batch received to FILE."),
                                        QStringLiteral("FILE"));
-    parser.addOptions({dataOption, portOption, passwordOption, seedOption, logOption});
+    const QCommandLineOption profileOption(
+        QStringLiteral("profile"),
+        QStringLiteral("Server generation to play: %1.").arg(sandbox::ServerProfile::names().join(QStringLiteral(", "))),
+        QStringLiteral("NAME"), QStringLiteral("2019"));
+    const QCommandLineOption forceOption(QStringLiteral("force-encryption"),
+                                         QStringLiteral("Encrypt whole sessions; refuse clients that cannot."));
+    const QCommandLineOption certificateOption(QStringLiteral("certificate"),
+                                               QStringLiteral("PEM certificate (self-signed one made if absent)."),
+                                               QStringLiteral("FILE"));
+    const QCommandLineOption keyOption(QStringLiteral("key"), QStringLiteral("PEM private key of the certificate."),
+                                       QStringLiteral("FILE"));
+    // A slow server, to try what the program does while it waits (and that it can be cancelled).
+    const QCommandLineOption delayOption(QStringLiteral("delay"), QStringLiteral("Hold every answer back MS milliseconds."),
+                                         QStringLiteral("MS"), QStringLiteral("0"));
+    parser.addOptions({dataOption, portOption, passwordOption, seedOption, logOption, profileOption, forceOption,
+                       certificateOption, keyOption, delayOption});
 
     if (!parser.parse(app.arguments()))
         return usage(parser.errorText());
@@ -71,14 +89,29 @@ int main(int argc, char* argv[])
     if (parser.isSet(seedOption) && parser.value(seedOption) != QLatin1String("demo"))
         return usage(QStringLiteral("--seed knows only 'demo', not '%1'").arg(parser.value(seedOption)));
 
+    bool delayOk = false;
+    const uint delay = parser.value(delayOption).toUInt(&delayOk);
+    if (!delayOk || delay > 600000)
+        return usage(QStringLiteral("--delay needs milliseconds from 0 to 600000, not '%1'").arg(parser.value(delayOption)));
+
+    const auto profile = sandbox::ServerProfile::named(parser.value(profileOption));
+    if (!profile)
+        return usage(QStringLiteral("--profile knows %1, not '%2'")
+                         .arg(sandbox::ServerProfile::names().join(QStringLiteral(", ")), parser.value(profileOption)));
+
     sandbox::SandboxServer::Options options;
     options.dataDir = QDir(parser.value(dataOption)).absolutePath();
     options.port = static_cast<quint16>(port);
     options.password = parser.value(passwordOption);
     options.logFile = parser.value(logOption);
+    options.profile = *profile;
+    options.forceEncryption = parser.isSet(forceOption);
+    options.certificateFile = parser.value(certificateOption);
+    options.keyFile = parser.value(keyOption);
 
     if (parser.isSet(seedOption)) {
-        // Only a fresh folder is seeded, so that a restart keeps what was changed since.
+        // Only a fresh folder is seeded, so that a restart keeps what was changed since; a seed
+        // that was cut short is done again from the start.
         sandbox::DataDirectory directory(options.dataDir);
         QString error;
         if (!directory.ensure(&error)) {
@@ -86,9 +119,10 @@ int main(int argc, char* argv[])
             return 1;
         }
         const QStringList existing = directory.databases();
-        const bool fresh = std::all_of(existing.cbegin(), existing.cend(), [](const QString& name) {
-            return name.compare(QLatin1String("master"), Qt::CaseInsensitive) == 0;
-        });
+        const bool fresh = directory.seedingInterrupted()
+            || std::all_of(existing.cbegin(), existing.cend(), [](const QString& name) {
+                   return name.compare(QLatin1String("master"), Qt::CaseInsensitive) == 0;
+               });
         if (fresh && !sandbox::DemoSeed::fill(directory, &error)) {
             std::fprintf(stderr, "suowutong-sandbox: cannot seed %s: %s\n", qPrintable(options.dataDir), qPrintable(error));
             return 1;
@@ -105,7 +139,9 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "suowutong-sandbox: %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("listening on 127.0.0.1:%u\n", unsigned(server.port()));
+    server.faults().setDelay(std::chrono::milliseconds(delay));
+    std::printf("listening on 127.0.0.1:%u\n%s\n", unsigned(server.port()),
+                qPrintable(options.profile.summary(options.forceEncryption)));
     std::fflush(stdout);
 
     QTimer watch;

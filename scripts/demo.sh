@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# The demo: installs what is needed, builds, serves the demo databases on 127.0.0.1:1433 (user sa,
-# a fresh password printed below) and starts the program, whose default server "(local)" reaches them.
+# The demo: installs what is needed, builds the program and the sandbox (nothing else), serves the demo
+# databases on 127.0.0.1:1433 (user sa, a fresh password printed below) and starts the program, whose
+# default server "(local)" reaches them. When port 1433 is taken the sandbox takes a free port and the
+# script prints what to type in the server box ("127.0.0.1,PORT").
 # Without a display the program runs under a virtual X server instead: the script logs in, saves
 # screenshots of the login window and of each tab, and prints the folder that holds them.
-# The sandbox is stopped when the program ends.
+# The sandbox is stopped when the program ends. BUILD_DIR chooses another build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+dir=${BUILD_DIR:-build}
 
 scripts/setup-debian.sh
-scripts/build.sh
+BUILD_DIR=$dir scripts/build.sh --target suowutong --target suowutong-sandbox
 
-port=1433
 password="Demo-$(od -An -N4 -tx1 /dev/urandom | tr -d ' \n')"
 work=$(mktemp -d "${TMPDIR:-/tmp}/suowutong-demo.XXXXXX")
 sandbox_pid=""
@@ -40,15 +42,29 @@ wait_until() {
     done
 }
 
-build/sandbox/suowutong-sandbox --data "$work/data" --port "$port" --password "$password" --seed demo \
-    --log "$work/statements.log" >"$work/sandbox.out" 2>&1 &
-sandbox_pid=$!
-if ! wait_until "grep -q 'listening on 127.0.0.1:' '$work/sandbox.out'" 150; then
+# Starts the sandbox on port $1 and waits until it listens; fails at once if it ends instead.
+start_sandbox() {
+    "$dir/sandbox/suowutong-sandbox" --data "$work/data" --port "$1" --password "$password" --seed demo \
+        --log "$work/statements.log" >"$work/sandbox.out" 2>&1 &
+    sandbox_pid=$!
+    local listening="grep -q 'listening on 127.0.0.1:' '$work/sandbox.out'"
+    wait_until "$listening || ! kill -0 $sandbox_pid 2>/dev/null" 150 && eval "$listening" && return 0
+    kill "$sandbox_pid" 2>/dev/null || true
+    wait "$sandbox_pid" 2>/dev/null || true
+    sandbox_pid=""
+    return 1
+}
+# Port 1433 is what "(local)" reaches; when something else holds it, any free port will do.
+if ! start_sandbox 1433 && ! start_sandbox 0; then
     echo "demo: the sandbox did not start:" >&2
     cat "$work/sandbox.out" >&2
     exit 1
 fi
+port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/sandbox.out")
+server="(local)"
+[ "$port" = 1433 ] || server="127.0.0.1,$port"
 echo "SQL Server sandbox: 127.0.0.1:$port  user: sa  password: $password"
+[ "$port" = 1433 ] || echo "Port 1433 is taken: type $server in the server box."
 
 has_display() {
     [ -n "${WAYLAND_DISPLAY:-}" ] && return 0
@@ -56,8 +72,8 @@ has_display() {
 }
 
 if has_display; then
-    echo "Starting suowutong; log in with server (local) and the password above."
-    build/suowutong &
+    echo "Starting suowutong; log in with server $server and the password above."
+    "$dir/suowutong" &
     app_pid=$!
     wait "$app_pid" || true
     app_pid=""
@@ -80,7 +96,7 @@ fi
 export DISPLAY=":$(head -n1 "$work/display")"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 
-build/suowutong >"$work/app.out" 2>&1 &
+"$dir/suowutong" >"$work/app.out" 2>&1 &
 app_pid=$!
 
 # The program's visible window of the given size (the login window is 458x291, the main window
@@ -109,9 +125,14 @@ fail() {
 wait_until 'window_of_size 458 291 >/dev/null' 150 || fail "the login window did not appear."
 login=$(window_of_size 458 291)
 xdotool windowfocus --sync "$login"
+# The focus is in the password box; the server box before it holds "(local)".
+if [ "$server" != "(local)" ]; then
+    xdotool key shift+Tab ctrl+a
+    xdotool type --delay 20 "$server"
+    xdotool key Tab
+fi
 shot "$login" 1-login.png
 
-# The focus is in the password box: type the password and press Enter.
 xdotool type --delay 20 "$password"
 xdotool key Return
 # A window that is neither the login window nor the main window: the login failure's message box.

@@ -7,10 +7,11 @@ packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
     unixodbc unixodbc-dev tdsodbc freetds-bin
-    libsqlite3-dev sqlite3
-    python3 python3-tds python3-pil
+    libsqlite3-dev sqlite3 libgnutls28-dev
+    python3 python3-tds python3-pkg-resources python3-openssl python3-pil
     fonts-wqy-microhei fonts-dejavu-core fontconfig
     xvfb xdotool x11-utils imagemagick
+    desktop-file-utils appstream
 )
 
 missing=()

@@ -8,6 +8,9 @@ QString TaskStatements::taskQuery()
                           "登陆时间,b.taskstate from ua_task a right join ua_tasklog b on a.ctaskid=b.ctaskid");
 }
 
+// Sent exactly as written, as the suite's administrators know them from their server traces: the
+// doubled blank before "cast" and the quoted '5' and '0' (the server converts them to int, the
+// type of the other side, so the comparison is numeric) are part of them. Leave them as they are.
 QStringList TaskStatements::clearAbnormal()
 {
     return {

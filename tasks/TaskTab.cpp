@@ -4,12 +4,13 @@
 
 #include "TaskStateClassifier.h"
 #include "TaskStatements.h"
-#include "app/ErrorGuard.h"
-#include "app/MessageBoxes.h"
 #include "app/PublicADO.h"
 #include "db/FieldText.h"
+#include "db/ServerCall.h"
+#include "ui/ErrorGuard.h"
+#include "ui/ListViewSetup.h"
+#include "ui/MessageBoxes.h"
 
-#include <QScopeGuard>
 #include <QSet>
 #include <QTableWidgetItem>
 
@@ -50,13 +51,10 @@ void TaskTab::refresh(bool noticeWhenEmpty)
     m_ui.ListView1->setRowCount(0);
 
     db::Recordset& tasks = PublicADO::TaskRecordset();
+    const db::ServerCall::Label label(QStringLiteral("正在读取任务列表 …"));
     bool notice = false;
     try {
-        if (tasks.state() == db::StateOpen)
-            tasks.close();
-        tasks.setCursorLocation(db::CursorLocation::Client);
-        tasks.open(TaskStatements::taskQuery(), PublicADO::SysConnection(), db::CursorType::Keyset,
-                   db::LockType::Pessimistic);
+        tasks.open(TaskStatements::taskQuery(), PublicADO::SysConnection());
         notice = noticeWhenEmpty && tasks.recordCount() == 0;
         if (!notice) {
             fillFromTaskRecordset();
@@ -66,7 +64,6 @@ void TaskTab::refresh(bool noticeWhenEmpty)
     } catch (...) {
         // The selectors would still offer tasks the failed query could not confirm, and a pick
         // among them would clear by a stale entry: they go with the list.
-        m_ui.ListView1->setRowCount(0);
         m_ui.Combo1->clear();
         m_ui.Combo2->clear();
         m_ui.Command3->setEnabled(false);
@@ -75,7 +72,7 @@ void TaskTab::refresh(bool noticeWhenEmpty)
 
     // The selectors keep their entries and selection: only the list is emptied.
     if (notice)
-        showInformation(QStringLiteral("当前没有任何任务记录"));
+        MessageBoxes::information(m_window, QStringLiteral("当前没有任何任务记录"));
     m_ui.Command3->setEnabled(false);
 }
 
@@ -87,22 +84,12 @@ void TaskTab::fillFromTaskRecordset()
     m_ui.Combo1->clear();
     m_ui.Combo2->clear();
 
-    // The list is sized once from the exact row count and each row goes straight into it; the
-    // selectors get their entries in one go, one model insertion each however many tasks there are.
+    // The selectors get their entries in one go, one model insertion each however many tasks there are.
     QStringList taskIds;
     QStringList stations;
     QSet<QString> seenStations;
-    const qint64 expected = tasks.recordCount();
-    if (expected > 0)
-        taskIds.reserve(expected);
-    QTableWidget* list = m_ui.ListView1;
-    const int listColumns = list->columnCount();
-    // No repaint until the list is complete, and repaints come back even when a row fails to read.
-    list->setUpdatesEnabled(false);
-    const auto resumeUpdates = qScopeGuard([list] { list->setUpdatesEnabled(true); });
-    list->setRowCount(int(qMax<qint64>(expected, 0)));
-    int row = 0;
-    while (!tasks.eof()) {
+    taskIds.reserve(tasks.recordCount());
+    ListViewSetup::fill(m_ui.ListView1, tasks, [&] {
         // A missing (NULL) computer name offers no entry: no station could be cleared by it.
         const QVariant stationValue = tasks.value(QStringLiteral("cstation"));
         const QString station = db::FieldText::of(stationValue);
@@ -116,19 +103,9 @@ void TaskTab::fillFromTaskRecordset()
             m_taskRow[i] = db::FieldText::of(tasks.value(i));
         if (columns > 4)
             m_taskRow[4] = TaskStateClassifier::displayText(db::FieldText::of(tasks.value(QStringLiteral("taskstate"))));
-
         taskIds.append(m_taskRow.at(0));
-        if (row >= list->rowCount())
-            list->setRowCount(row + 1);
-        for (int column = 0; column < m_taskRow.size() && column < listColumns; ++column) {
-            auto* item = new QTableWidgetItem(m_taskRow.at(column));
-            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-            list->setItem(row, column, item);
-        }
-        ++row;
-        tasks.moveNext();
-    }
-    list->setRowCount(row);
+        return m_taskRow;
+    });
 
     m_ui.Combo2->addItems(stations);
     m_ui.Combo1->addItems(taskIds);
@@ -193,13 +170,13 @@ void TaskTab::Command3_Click()
         const QString taskId = m_ui.Combo1->currentText();
         executeAll(TaskStatements::clearById(taskId));
         if (taskId == TaskStatements::systemManagement())
-            showInformation(QStringLiteral("[") + taskId + QStringLiteral("]的登陆任务清除成功"));
+            MessageBoxes::information(m_window, QStringLiteral("[") + taskId + QStringLiteral("]的登陆任务清除成功"));
         else
-            showInformation(QStringLiteral("ID为[") + taskId + QStringLiteral("]的任务清除成功"));
+            MessageBoxes::information(m_window, QStringLiteral("ID为[") + taskId + QStringLiteral("]的任务清除成功"));
     } else {
         const QString station = m_ui.Combo2->currentText();
         executeAll(TaskStatements::clearByStation(station));
-        showInformation(QStringLiteral("计算机名为[") + station + QStringLiteral("]的任务清除成功"));
+        MessageBoxes::information(m_window, QStringLiteral("计算机名为[") + station + QStringLiteral("]的任务清除成功"));
     }
     // Only now: the old list stays on screen while the message is up.
     ReTaskA();
@@ -213,34 +190,30 @@ void TaskTab::Command4_Click()
 void TaskTab::Command1_Click()
 {
     if (m_ui.ListView1->rowCount() == 0) {
-        showInformation(QStringLiteral("没有需要清除的记录"));
+        MessageBoxes::information(m_window, QStringLiteral("没有需要清除的记录"));
         return;
     }
     executeAll(TaskStatements::clearAbnormal());
     ReTaskA();
-    showInformation(QStringLiteral("异常任务清除完毕"));
+    MessageBoxes::information(m_window, QStringLiteral("异常任务清除完毕"));
 }
 
 void TaskTab::Command2_Click()
 {
     if (m_ui.ListView1->rowCount() == 0) {
-        showInformation(QStringLiteral("没有需要清除的记录"));
+        MessageBoxes::information(m_window, QStringLiteral("没有需要清除的记录"));
         return;
     }
-    if (!MessageBoxes::question(m_window, QStringLiteral("确认要清退所有站点吗？"), QStringLiteral("警告")))
+    if (!MessageBoxes::question(m_window, QStringLiteral("确认要清退所有站点吗？")))
         return;
     executeAll(TaskStatements::clearAll());
     ReTaskA();
-    showInformation(QStringLiteral("清除成功"));
+    MessageBoxes::information(m_window, QStringLiteral("清除成功"));
 }
 
 void TaskTab::executeAll(const QStringList& statements)
 {
+    const db::ServerCall::Label label(QStringLiteral("正在清除任务 …"));
     for (const QString& statement : statements)
         PublicADO::SysConnection().execute(statement);
-}
-
-void TaskTab::showInformation(const QString& text)
-{
-    MessageBoxes::information(m_window, text, QStringLiteral("提示"));
 }

@@ -13,13 +13,13 @@ public:
     // window: the main window, parent of this tab's message boxes.
     TaskTab(Ui::Form2& ui, QWidget* window);
 
-    // Reloads the task list; tells the user when there are no tasks, and then leaves the
-    // selectors as they were.
-    void ReTask();
-    // Load step 6 and after every clearing: reloads the task list without a message.
+    // While the main window loads and after every clearing: reloads the task list without a message.
     void ReTaskA();
 
 private:
+    // Reloads the task list; tells the user when there are no tasks, and then leaves the
+    // selectors as they were.
+    void ReTask();
     void Option1_Click();
     void Option2_Click();
     void Combo1_Click();
@@ -32,7 +32,6 @@ private:
     void refresh(bool noticeWhenEmpty);
     void fillFromTaskRecordset();
     void executeAll(const QStringList& statements);
-    void showInformation(const QString& text);
 
     Ui::Form2& m_ui;
     QWidget* m_window;

@@ -4,16 +4,15 @@
 
 #include "app/AppSetup.h"
 #include "app/DatabaseHooks.h"
-#include "app/ErrorGuard.h"
-#include "app/MessageBoxes.h"
 #include "app/ProgramEnd.h"
 #include "app/PublicADO.h"
-#include "db/DbError.h"
+#include "db/ServerCall.h"
+#include "ui/ErrorGuard.h"
+#include "ui/MessageBoxes.h"
 #include "ui/main/Form2.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPainter>
 #include <QPointer>
 
@@ -31,16 +30,18 @@ Form1::Form1()
     : m_ui(std::make_unique<Ui::Form1>())
 {
     AppSetup::loadResources();
-    // The login window holds the credentials every later reconnection reads.
     DatabaseHooks::install();
     m_ui->setupUi(this);
+    // Every connection reads the server name and password from these two boxes.
+    PublicADO::SetLoginFields(m_ui->Text1, m_ui->Text2);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(size());
     m_background.load(QStringLiteral(":/login-background.jpg"));
 
-    // The login keeps its own guard, which reports failures in its own box (Command1_Click).
-    connect(m_ui->Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    // The login's failures are shown in its own box.
+    connect(m_ui->Command1, &QPushButton::clicked, this,
+            [this] { ErrorGuard::run(this, [this] { Command1_Click(); }, &MessageBoxes::loginFailure); });
     connect(m_ui->Command2, &QPushButton::clicked, this, ErrorGuard::wrap(this, [this] { Command2_Click(); }));
 }
 
@@ -66,16 +67,6 @@ void Form1::unload()
     delete loadedWindow().data();
 }
 
-QString Form1::serverName() const
-{
-    return m_ui->Text1->text();
-}
-
-QString Form1::password() const
-{
-    return m_ui->Text2->text();
-}
-
 void Form1::Form_Load()
 {
     show();
@@ -85,35 +76,17 @@ void Form1::Form_Load()
 void Form1::Command1_Click()
 {
     using namespace PublicADO;
-    QString description;
-    try {
-        SysConnectionString() = ConnectionString(QStringLiteral("zrsystem"), m_ui->Text1->text());
-        if (SysConnection().state() == db::StateOpen)
-            SysConnection().close();
-        SysConnection().open(SysConnectionString(), UserId(), m_ui->Text2->text());
-        if (SysConnection().state() != db::StateOpen) {
-            MessageBoxes::loginFailure(this, QString());
-            return;
-        }
-        if (ExportConnection().state() == db::StateOpen)
-            ExportConnection().close();
-        ExportConnection().open(SysConnectionString(), UserId(), m_ui->Text2->text());
-        if (ExportRecordset().state() == db::StateOpen)
-            ExportRecordset().close();
-        ExportRecordset().setCursorLocation(db::CursorLocation::Client);
-        ExportRecordset().open(QStringLiteral("select * from sysobjects where name='ua_outpzlog' and xtype='U'"),
-                               ExportConnection(), db::CursorType::Keyset, db::LockType::Pessimistic);
-        // The first touch of the main window loads it: its load sequence runs here, under this guard.
-        Form2::instance().setTabVisible(2, ExportRecordset().recordCount() == 1);
-        hide();
-        Form2::instance().show();
-        return;
-    } catch (const db::DbError& error) {
-        description = error.description();
-    } catch (const std::exception& error) {
-        description = QString::fromLocal8Bit(error.what());
-    }
-    MessageBoxes::loginFailure(this, description);
+    const db::ServerCall::Label label(QStringLiteral("正在连接服务器 …"));
+    // open() either throws or leaves the connection open: there is no state left to test after it.
+    OpenConnection(SysConnection(), SysConnectionString(), QStringLiteral("zrsystem"));
+    // The second connection, for the voucher-export log: the same string, user and password.
+    OpenConnection(ExportConnection(), SysConnectionString(), QStringLiteral("zrsystem"));
+    ExportRecordset().open(QStringLiteral("select * from sysobjects where name='ua_outpzlog' and xtype='U'"),
+                           ExportConnection());
+    // The first touch of the main window loads it: its load sequence runs here, under the login's guard.
+    Form2::instance().setTabVisible(2, ExportRecordset().recordCount() == 1);
+    hide();
+    Form2::instance().show();
 }
 
 void Form1::Command2_Click()

@@ -7,7 +7,8 @@
 namespace Ui { class Form1; }
 
 // The login window. Loaded on first use and kept (hidden) after a successful login: its Text1
-// and Text2 are the only store of the server name and the password for the rest of the run.
+// and Text2 are the only store of the server name and the password for the rest of the run,
+// read through PublicADO by every connection.
 class Form1 : public QWidget {
     Q_OBJECT
 public:
@@ -18,10 +19,6 @@ public:
     static bool isLoaded();
     // Destroys the window without its unload handling (end of the program, tests).
     static void unload();
-
-    // The current texts of Text1 and Text2, read afresh by every connection to another database.
-    QString serverName() const;
-    QString password() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

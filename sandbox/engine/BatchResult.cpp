@@ -2,7 +2,7 @@
 
 namespace sandbox {
 
-BatchResult BatchResult::drain(BatchExecution& execution)
+BatchResult BatchResult::drain(SessionBatch& execution)
 {
     BatchResult result;
     Statement current;
@@ -18,9 +18,6 @@ BatchResult BatchResult::drain(BatchExecution& execution)
             break;
         case BatchEvent::Kind::Error:
             result.m_error = event.error;
-            break;
-        case BatchEvent::Kind::DatabaseChanged:
-            result.m_database = event.database;
             break;
         case BatchEvent::Kind::Done:
             current.hasRowCount = event.hasRowCount;

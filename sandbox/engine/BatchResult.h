@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BatchExecution.h"
+#include "SessionBatch.h"
 #include "SqlTypes.h"
 
 #include <QList>
@@ -22,21 +22,18 @@ public:
         bool failed = false;
     };
 
-    static BatchResult drain(BatchExecution& execution);
+    static BatchResult drain(SessionBatch& execution);
 
     QList<Statement> statements() const { return m_statements; }
     // The batch's error, if it failed.
     std::optional<SqlError> error() const { return m_error; }
     bool ok() const { return !m_error.has_value(); }
-    // The database a USE switched to last; empty when none did.
-    QString database() const { return m_database; }
     // The rows of the last statement that returned a result set.
     QList<QVector<QVariant>> lastRows() const;
 
 private:
     QList<Statement> m_statements;
     std::optional<SqlError> m_error;
-    QString m_database;
 };
 
 }  // namespace sandbox

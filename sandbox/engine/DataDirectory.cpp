@@ -10,6 +10,7 @@ namespace sandbox {
 namespace {
 
 const QString kSuffix = QStringLiteral(".sqlite");
+const QString kSeedingMark = QStringLiteral("seeding-incomplete");
 
 }  // namespace
 
@@ -108,6 +109,26 @@ bool DataDirectory::removeDatabase(const QString& name, QString* error)
         return false;
     }
     return true;
+}
+
+bool DataDirectory::beginSeeding(QString* error)
+{
+    QFile mark(QDir(m_path).filePath(kSeedingMark));
+    if (mark.open(QIODevice::WriteOnly) && mark.write("a demo seed is under way or was cut short\n") > 0 && mark.flush())
+        return true;
+    if (error)
+        *error = QStringLiteral("cannot write %1: %2").arg(mark.fileName(), mark.errorString());
+    return false;
+}
+
+void DataDirectory::endSeeding()
+{
+    QFile::remove(QDir(m_path).filePath(kSeedingMark));
+}
+
+bool DataDirectory::seedingInterrupted() const
+{
+    return QFileInfo::exists(QDir(m_path).filePath(kSeedingMark));
 }
 
 }  // namespace sandbox

@@ -27,6 +27,12 @@ public:
     // A name that can be a database: up to 128 characters, none that a file name cannot hold.
     static bool isValidName(const QString& name);
 
+    // Seeding is marked in the folder while it is under way, so that a seed cut short (killed,
+    // Ctrl+C, power loss) is found afterwards instead of served as if it were whole.
+    bool beginSeeding(QString* error);
+    void endSeeding();
+    bool seedingInterrupted() const;
+
 private:
     QString m_path;
 };

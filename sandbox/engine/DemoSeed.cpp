@@ -248,6 +248,8 @@ bool DemoSeed::fill(DataDirectory& directory, const Options& options, QString* e
 {
     try {
         Fixture fixture(directory.path());
+        if (!directory.beginSeeding(error))
+            return false;
         // Start from scratch, whichever variant filled the folder before. A database that stays
         // is emptied in place rather than deleted, so that clients connected to it (a running
         // server's sessions) see the new contents instead of a file that is gone.
@@ -265,6 +267,7 @@ bool DemoSeed::fill(DataDirectory& directory, const Options& options, QString* e
         seedSystem(fixture, options);
         seedBusiness(fixture, options);
         seedCashier(fixture);
+        directory.endSeeding();
     } catch (const Fixture::Error& failure) {
         if (error)
             *error = QString::fromStdString(failure.what());

@@ -22,7 +22,8 @@ public:
         bool accountDatabaseTable = true;
     };
 
-    // Replaces the seeded databases of the folder (others are left alone).
+    // Replaces the seeded databases of the folder (others are left alone). A fill that fails or is
+    // cut short leaves the folder marked as such (DataDirectory::seedingInterrupted).
     static bool fill(DataDirectory& directory, const Options& options, QString* error);
     static bool fill(DataDirectory& directory, QString* error);
     // The databases fill() creates.

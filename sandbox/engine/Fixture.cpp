@@ -51,7 +51,7 @@ BatchResult Fixture::run(const QString& database, const QString& tsql)
         throw Error(error);
     }
     Session session(m_directory, database);
-    const std::unique_ptr<BatchExecution> execution = session.run(tsql);
+    const std::unique_ptr<SessionBatch> execution = session.run(tsql);
     return BatchResult::drain(*execution);
 }
 

@@ -17,16 +17,11 @@ Session::Session(const DataDirectory& directory, const QString& database)
     : m_impl(std::make_unique<Impl>())
 {
     m_impl->state = std::make_shared<SessionState>(directory);
-    QString file = directory.fileFor(database);
-    if (file.isEmpty())
-        file = directory.fileFor(QStringLiteral("master"));
-    if (file.isEmpty()) {
-        m_impl->state->database = database;
-        return;
-    }
-    m_impl->state->database = QFileInfo(file).fileName().chopped(int(qstrlen(".sqlite")));
+    const QString file = directory.fileFor(database);
+    m_impl->state->database = file.isEmpty() ? database : QFileInfo(file).completeBaseName();
     QString ignored;
-    m_impl->state->connection = SqliteConnection::open(file, &ignored);
+    if (!file.isEmpty())
+        m_impl->state->connection = SqliteConnection::open(file, &ignored);
 }
 
 Session::~Session() = default;
@@ -36,7 +31,7 @@ QString Session::database() const
     return m_impl->state->database;
 }
 
-std::unique_ptr<BatchExecution> Session::run(const QString& batch)
+std::unique_ptr<SessionBatch> Session::run(const QString& batch)
 {
     std::vector<TsqlStatement> statements;
     SqlError error;
@@ -44,6 +39,12 @@ std::unique_ptr<BatchExecution> Session::run(const QString& batch)
     if (!translator.parse(batch, &statements, &error))
         return std::make_unique<SessionBatch>(m_impl->state, error);
     return std::make_unique<SessionBatch>(m_impl->state, std::move(statements));
+}
+
+void Session::setInterrupted(bool interrupted)
+{
+    if (m_impl->state->connection)
+        m_impl->state->connection->setInterrupted(interrupted);
 }
 
 }  // namespace sandbox

@@ -5,38 +5,16 @@
 #include "TsqlConversions.h"
 #include "TsqlTranslator.h"
 
-#include <QFileInfo>
-#include <limits>
 #include <sqlite3.h>
 
 namespace sandbox {
 
 namespace {
 
-QString typeName(SqlType type)
-{
-    switch (type) {
-    case SqlType::TinyInt: return QStringLiteral("tinyint");
-    case SqlType::SmallInt: return QStringLiteral("smallint");
-    case SqlType::Int: return QStringLiteral("int");
-    case SqlType::BigInt: return QStringLiteral("bigint");
-    case SqlType::Bit: return QStringLiteral("bit");
-    case SqlType::Float: return QStringLiteral("float");
-    case SqlType::DateTime: return QStringLiteral("datetime");
-    case SqlType::VarChar: return QStringLiteral("varchar");
-    case SqlType::NVarChar: return QStringLiteral("nvarchar");
-    }
-    return {};
-}
-
 bool inRange(SqlType type, qint64 value)
 {
-    switch (type) {
-    case SqlType::TinyInt: return value >= 0 && value <= 255;
-    case SqlType::SmallInt: return value >= std::numeric_limits<qint16>::min() && value <= std::numeric_limits<qint16>::max();
-    case SqlType::Int: return value >= std::numeric_limits<qint32>::min() && value <= std::numeric_limits<qint32>::max();
-    default: return true;
-    }
+    const DeclaredType declared = DeclaredType::fromName(sqlTypeName(type));
+    return value >= declared.minimum() && value <= declared.maximum();
 }
 
 QString columnText(sqlite3_stmt* statement, int column)
@@ -45,22 +23,12 @@ QString columnText(sqlite3_stmt* statement, int column)
                              sqlite3_column_bytes(statement, column));
 }
 
-// The name of a database as its file spells it.
-QString folderName(const QString& file)
-{
-    return QFileInfo(file).fileName().chopped(int(qstrlen(".sqlite")));
-}
-
 }  // namespace
 
 SessionBatch::SessionBatch(std::shared_ptr<SessionState> state, std::vector<TsqlStatement> statements)
     : m_state(std::move(state))
     , m_statements(std::move(statements))
 {
-    // A connection runs one batch at a time: a new one ends whatever the last left unread.
-    if (m_state->active)
-        m_state->active->cancel();
-    m_state->active = this;
     for (const TsqlStatement& statement : m_statements)
         m_pending.push_back(&statement);
 }
@@ -74,8 +42,6 @@ SessionBatch::SessionBatch(std::shared_ptr<SessionState> state, const SqlError& 
 SessionBatch::~SessionBatch()
 {
     finishQuery();
-    if (m_state->active == this)
-        m_state->active = nullptr;
 }
 
 bool SessionBatch::next(BatchEvent& event)
@@ -102,31 +68,10 @@ bool SessionBatch::next(BatchEvent& event)
     }
 }
 
-void SessionBatch::cancel()
-{
-    finishQuery();
-    m_pending.clear();
-    m_events.clear();
-    m_finished = true;
-}
-
 // ---- statements ---------------------------------------------------------------------------
 
 void SessionBatch::runStatement(const TsqlStatement& statement)
 {
-    switch (statement.kind) {
-    case TsqlStatement::Kind::Use:
-        runUse(statement);
-        return;
-    case TsqlStatement::Kind::CreateDatabase:
-        runCreateDatabase(statement);
-        return;
-    case TsqlStatement::Kind::Set:
-        pushDone();
-        return;
-    default:
-        break;
-    }
     if (!m_state->connection) {
         fail(makeSqlError(4060, 11, QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
                                      .arg(m_state->database)));
@@ -149,53 +94,7 @@ void SessionBatch::runStatement(const TsqlStatement& statement)
     case TsqlStatement::Kind::If:
         runIf(statement);
         break;
-    default:
-        break;
     }
-}
-
-void SessionBatch::runUse(const TsqlStatement& statement)
-{
-    const QString file = m_state->directory.fileFor(statement.name);
-    if (file.isEmpty()) {
-        fail(makeSqlError(911, 16, QStringLiteral("Database '%1' does not exist. Make sure that the name is entered correctly.")
-                                    .arg(statement.name)));
-        return;
-    }
-    QString message;
-    std::shared_ptr<SqliteConnection> connection = SqliteConnection::open(file, &message);
-    if (!connection) {
-        fail(makeSqlError(4060, 11, QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
-                                     .arg(statement.name)));
-        return;
-    }
-    m_state->connection = std::move(connection);
-    m_state->database = folderName(file);
-    BatchEvent changed;
-    changed.kind = BatchEvent::Kind::DatabaseChanged;
-    changed.database = m_state->database;
-    m_events.push_back(changed);
-    pushDone();
-}
-
-void SessionBatch::runCreateDatabase(const TsqlStatement& statement)
-{
-    DataDirectory& directory = m_state->directory;
-    if (!DataDirectory::isValidName(statement.name)) {
-        fail(makeSqlError(102, 15, QStringLiteral("Incorrect syntax near '%1'.").arg(statement.name)));
-        return;
-    }
-    if (directory.hasDatabase(statement.name)) {
-        fail(makeSqlError(1801, 16, QStringLiteral("Database '%1' already exists. Choose a different database name.")
-                                     .arg(statement.name)));
-        return;
-    }
-    QString message;
-    if (!directory.createDatabase(statement.name, &message)) {
-        fail(makeSqlError(1802, 16, QStringLiteral("CREATE DATABASE failed. Some file names listed could not be created. Check related errors.")));
-        return;
-    }
-    pushDone();
 }
 
 void SessionBatch::runIf(const TsqlStatement& statement)
@@ -214,8 +113,6 @@ void SessionBatch::runIf(const TsqlStatement& statement)
     sqlite3_finalize(condition);
     if (holds)
         m_pending.push_front(&statement.branches.at(0));
-    else if (statement.branches.size() > 1)
-        m_pending.push_front(&statement.branches.at(1));
     else
         pushDone();
 }
@@ -244,7 +141,6 @@ void SessionBatch::runQuery(const TsqlStatement& statement)
 {
     if (!prepare(statement, &m_query))
         return;
-    m_queryConnection = m_state->connection;
     m_queryStatement = &statement;
     m_rows = 0;
     const int rc = sqlite3_step(m_query);
@@ -320,7 +216,7 @@ bool SessionBatch::prepare(const TsqlStatement& statement, sqlite3_stmt** prepar
 
 SqlError SessionBatch::stepError(const TsqlStatement& statement)
 {
-    const std::shared_ptr<SqliteConnection>& connection = m_query ? m_queryConnection : m_state->connection;
+    const std::shared_ptr<SqliteConnection>& connection = m_state->connection;
     if (std::optional<SqlError> raised = connection->takeRaised())
         return *raised;
     return TsqlTranslator::sqliteError(statement, QString::fromUtf8(sqlite3_errmsg(connection->handle())));
@@ -343,8 +239,6 @@ QVector<ColumnInfo> SessionBatch::describeColumns(const TsqlStatement& statement
         } else if (type.isValid()) {
             column.type = type.wireType();
             column.size = type.wireSize();
-            if (statement.compound && type.isText())
-                column.size = DeclaredType::fromName(type.name(), -1).wireSize();
         } else if (hasRow && sqlite3_column_type(m_query, i) == SQLITE_INTEGER) {
             column.type = inRange(SqlType::Int, sqlite3_column_int64(m_query, i)) ? SqlType::Int : SqlType::BigInt;
         } else if (hasRow && sqlite3_column_type(m_query, i) == SQLITE_FLOAT) {
@@ -383,7 +277,7 @@ bool SessionBatch::readRow(QVector<QVariant>* row, SqlError* error)
             } else {
                 const QString text = columnText(m_query, i);
                 if (TsqlConversions::parseInteger(text, &v) != TsqlConversions::IntegerParse::Ok) {
-                    *error = TsqlConversions::conversionFailed(text, typeName(column.type));
+                    *error = TsqlConversions::conversionFailed(text, sqlTypeName(column.type));
                     return false;
                 }
             }
@@ -391,7 +285,7 @@ bool SessionBatch::readRow(QVector<QVariant>* row, SqlError* error)
                 v = v != 0 ? 1 : 0;
             if (!inRange(column.type, v)) {
                 *error = makeSqlError(8115, 16, QStringLiteral("Arithmetic overflow error converting expression to data type %1.")
-                                                 .arg(typeName(column.type)));
+                                                 .arg(sqlTypeName(column.type)));
                 return false;
             }
             value = v;
@@ -480,7 +374,6 @@ void SessionBatch::finishQuery()
         sqlite3_finalize(m_query);
         m_query = nullptr;
     }
-    m_queryConnection.reset();
     m_queryStatement = nullptr;
 }
 
@@ -488,41 +381,25 @@ void SessionBatch::finishQuery()
 
 bool SessionBatch::resolveTable(const TsqlTableRef& ref, QString* sql, SqlError* error)
 {
-    const SqlError invalid = makeSqlError(208, 16, QStringLiteral("Invalid object name '%1'.").arg(ref.written));
-    SqliteConnection& connection = *m_state->connection;
     const QString name = ref.name.toLower();
-    const bool otherDatabase = !ref.database.isEmpty() && ref.database.compare(m_state->database, Qt::CaseInsensitive) != 0;
-    QString file;
-    if (otherDatabase) {
-        file = m_state->directory.fileFor(ref.database);
-        if (file.isEmpty()) {
-            *error = invalid;
+    // The server's catalogue of databases answers from any database.
+    if (!ref.target && name == QLatin1String("sysdatabases")) {
+        if (!SystemCatalog::sysdatabases(*m_state->connection, m_state->directory, sql, error))
             return false;
-        }
+    } else if (!ref.database.isEmpty() && ref.database.compare(m_state->database, Qt::CaseInsensitive) != 0) {
+        *error = makeSqlError(50000, 16, QStringLiteral("Tables of another database, such as '%1', are not served by this server.")
+                                          .arg(ref.written));
+        return false;
+    } else if (!ref.target && name == QLatin1String("sysobjects")) {
+        if (!SystemCatalog::sysobjects(*m_state->connection, sql, error))
+            return false;
+    } else {
+        *sql = QStringLiteral("main.") + TsqlTranslator::quoteName(ref.name);
+        return true;
     }
     // A catalogue view keeps the name it was written with, so "sysobjects.name" still binds.
-    const QString alias = ref.aliased ? QString() : QStringLiteral(" AS ") + TsqlTranslator::quoteName(ref.name);
-    if (!ref.target && name == QLatin1String("sysdatabases")) {
-        if (!SystemCatalog::sysdatabases(connection, m_state->directory, sql, error))
-            return false;
-        *sql += alias;
-        return true;
-    }
-    QString schema = QStringLiteral("main");
-    if (otherDatabase) {
-        QString message;
-        if (!connection.attach(folderName(file), file, &schema, &message)) {
-            *error = makeSqlError(50000, 16, message);
-            return false;
-        }
-    }
-    if (!ref.target && name == QLatin1String("sysobjects")) {
-        if (!SystemCatalog::sysobjects(connection, schema, sql, error))
-            return false;
-        *sql += alias;
-        return true;
-    }
-    *sql = TsqlTranslator::quoteName(schema) + QLatin1Char('.') + TsqlTranslator::quoteName(ref.name);
+    if (!ref.aliased)
+        *sql += QStringLiteral(" AS ") + TsqlTranslator::quoteName(ref.name);
     return true;
 }
 
@@ -531,8 +408,7 @@ bool SessionBatch::tableColumns(const TsqlTableRef& ref, QVector<QPair<QString, 
     QString table;
     if (!resolveTable(ref, &table, error))
         return false;
-    const QString schema = table.section(QLatin1Char('.'), 0, 0);
-    const QString sql = QStringLiteral("PRAGMA %1.table_info(%2)").arg(schema, TsqlTranslator::quoteName(ref.name));
+    const QString sql = QStringLiteral("PRAGMA main.table_info(%1)").arg(TsqlTranslator::quoteName(ref.name));
     sqlite3* db = m_state->connection->handle();
     sqlite3_stmt* info = nullptr;
     columns->clear();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "BatchExecution.h"
 #include "SessionState.h"
 #include "TsqlBindContext.h"
 #include "TsqlStatement.h"
@@ -15,8 +14,9 @@ struct sqlite3_stmt;
 namespace sandbox {
 
 // A batch of a session, run a statement at a time as its events are pulled. A SELECT is stepped
-// one row per pull, so no result is ever held whole in memory.
-class SessionBatch : public BatchExecution, private TsqlBindContext {
+// one row per pull, so no result is ever held whole in memory; a batch dropped before its end runs
+// no further.
+class SessionBatch : private TsqlBindContext {
 public:
     SessionBatch(std::shared_ptr<SessionState> state, std::vector<TsqlStatement> statements);
     // A batch that failed to compile: it yields the error and runs nothing.
@@ -25,16 +25,14 @@ public:
     SessionBatch(const SessionBatch&) = delete;
     SessionBatch& operator=(const SessionBatch&) = delete;
 
-    bool next(BatchEvent& event) override;
-    void cancel() override;
+    // Fills the next event; false once the batch has nothing more to yield.
+    bool next(BatchEvent& event);
 
 private:
     bool resolveTable(const TsqlTableRef& ref, QString* sql, SqlError* error) override;
     bool tableColumns(const TsqlTableRef& ref, QVector<QPair<QString, QString>>* columns, SqlError* error) override;
 
     void runStatement(const TsqlStatement& statement);
-    void runUse(const TsqlStatement& statement);
-    void runCreateDatabase(const TsqlStatement& statement);
     void runIf(const TsqlStatement& statement);
     void runQuery(const TsqlStatement& statement);
     void runChange(const TsqlStatement& statement, bool counted);
@@ -57,7 +55,6 @@ private:
 
     // The SELECT being streamed.
     sqlite3_stmt* m_query = nullptr;
-    std::shared_ptr<SqliteConnection> m_queryConnection;
     const TsqlStatement* m_queryStatement = nullptr;
     QVector<ColumnInfo> m_columns;
     qint64 m_rows = 0;

@@ -35,6 +35,13 @@ struct SqlError {
     QString message;
 };
 
+// The type's name as SQL Server's messages spell it.
+inline QString sqlTypeName(SqlType type)
+{
+    static const char* const names[] = {"tinyint", "smallint", "int", "bigint", "bit", "float", "datetime", "varchar", "nvarchar"};
+    return QLatin1String(names[int(type)]);
+}
+
 inline SqlError makeSqlError(int number, int severity, const QString& message)
 {
     SqlError error;
@@ -49,7 +56,7 @@ inline SqlError makeSqlError(int number, int severity, const QString& message)
 // Values in a Row are null QVariants for NULL, qint64 for integers and bits, double for
 // floats, QString for text and QDateTime for date-times.
 struct BatchEvent {
-    enum class Kind { Columns, Row, Done, Error, DatabaseChanged };
+    enum class Kind { Columns, Row, Done, Error };
     Kind kind = Kind::Done;
     QVector<ColumnInfo> columns;  // Columns
     QVector<QVariant> row;        // Row
@@ -57,7 +64,6 @@ struct BatchEvent {
     qint64 rowCount = 0;          // Done
     bool failed = false;          // Done: the statement ended in an error
     SqlError error;               // Error
-    QString database;             // DatabaseChanged: the new current database
 };
 
 }  // namespace sandbox

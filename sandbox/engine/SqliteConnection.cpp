@@ -2,9 +2,33 @@
 
 #include "TsqlFunctions.h"
 
+#include <QThread>
 #include <sqlite3.h>
 
 namespace sandbox {
+
+namespace {
+
+// Virtual machine steps between two looks at the interruption flag.
+constexpr int kProgressSteps = 1000;
+// Another connection's lock is waited for up to five seconds, unless the statement is interrupted.
+constexpr int kBusyRetries = 500;
+constexpr int kBusyPauseMs = 10;
+
+int progress(void* flag)
+{
+    return static_cast<std::atomic<bool>*>(flag)->load() ? 1 : 0;
+}
+
+int busy(void* flag, int attempts)
+{
+    if (attempts >= kBusyRetries || static_cast<std::atomic<bool>*>(flag)->load())
+        return 0;
+    QThread::msleep(kBusyPauseMs);
+    return 1;
+}
+
+}  // namespace
 
 SqliteConnection::~SqliteConnection()
 {
@@ -16,7 +40,8 @@ std::shared_ptr<SqliteConnection> SqliteConnection::open(const QString& file, QS
 {
     std::shared_ptr<SqliteConnection> connection(new SqliteConnection);
     connection->m_file = file;
-    // Each handle is used by one thread at a time: a session on the server thread, a fixture on a test's.
+    // Each handle is used by one thread at a time: the batches of a session one after another, each on a
+    // thread of its own, or a fixture on a test's.
     const int rc = sqlite3_open_v2(file.toUtf8().constData(), &connection->m_db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
@@ -25,7 +50,8 @@ std::shared_ptr<SqliteConnection> SqliteConnection::open(const QString& file, QS
         return nullptr;
     }
     // Another connection may be writing the same file; wait for it rather than fail at once.
-    sqlite3_busy_timeout(connection->m_db, 5000);
+    sqlite3_busy_handler(connection->m_db, busy, &connection->m_interrupted);
+    sqlite3_progress_handler(connection->m_db, kProgressSteps, progress, &connection->m_interrupted);
     sqlite3_extended_result_codes(connection->m_db, 0);
     // A double-quoted name is always a name: SQLite would otherwise read an unknown one as a string.
     sqlite3_db_config(connection->m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
@@ -64,34 +90,6 @@ bool SqliteConnection::execute(const QString& sql, QString* error)
     *error = QString::fromUtf8(message ? message : sqlite3_errmsg(m_db));
     sqlite3_free(message);
     return false;
-}
-
-bool SqliteConnection::attach(const QString& database, const QString& file, QString* schema, QString* error)
-{
-    const QString key = database.toLower();
-    const auto found = m_attached.constFind(key);
-    if (found != m_attached.constEnd()) {
-        *schema = found.value();
-        return true;
-    }
-    const QString name = QStringLiteral("db%1").arg(m_attached.size() + 1);
-    sqlite3_stmt* statement = nullptr;
-    const QByteArray sql = QStringLiteral("ATTACH DATABASE ? AS \"%1\"").arg(name).toUtf8();
-    if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &statement, nullptr) != SQLITE_OK) {
-        *error = QString::fromUtf8(sqlite3_errmsg(m_db));
-        return false;
-    }
-    const QByteArray path = file.toUtf8();
-    sqlite3_bind_text(statement, 1, path.constData(), int(path.size()), SQLITE_TRANSIENT);
-    const int rc = sqlite3_step(statement);
-    sqlite3_finalize(statement);
-    if (rc != SQLITE_DONE) {
-        *error = QString::fromUtf8(sqlite3_errmsg(m_db));
-        return false;
-    }
-    m_attached.insert(key, name);
-    *schema = name;
-    return true;
 }
 
 }  // namespace sandbox

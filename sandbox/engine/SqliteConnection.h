@@ -3,8 +3,8 @@
 #include "SqlTypes.h"
 
 #include <QCollator>
-#include <QHash>
 #include <QString>
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -13,8 +13,7 @@ struct sqlite3;
 namespace sandbox {
 
 // One SQLite handle on one database file, with the engine's collation and functions installed.
-// Shared between a session and the batches it runs, so that a batch still streaming from a
-// database keeps its handle alive after the session moved on with USE.
+// Shared between a session and the batches it runs.
 class SqliteConnection {
 public:
     ~SqliteConnection();
@@ -36,8 +35,10 @@ public:
 
     // Runs SQL that returns no rows; false with SQLite's message.
     bool execute(const QString& sql, QString* error);
-    // The schema under which another database's file is attached, attaching it on first use.
-    bool attach(const QString& database, const QString& file, QString* schema, QString* error);
+
+    // Thread-safe: while set, the statement running on the handle stops within a moment (SQLite's
+    // progress handler sees it), and waiting for another connection's lock gives up.
+    void setInterrupted(bool interrupted) { m_interrupted = interrupted; }
 
 private:
     SqliteConnection() = default;
@@ -46,7 +47,7 @@ private:
     QString m_file;
     QCollator m_collator;
     std::optional<SqlError> m_raised;
-    QHash<QString, QString> m_attached;  // lower-case database name -> schema
+    std::atomic<bool> m_interrupted{false};
 };
 
 }  // namespace sandbox

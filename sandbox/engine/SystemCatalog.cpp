@@ -79,10 +79,10 @@ qint32 SystemCatalog::objectId(const QString& name)
     return qint32(hash & 0x7fffffff) | 1;
 }
 
-bool SystemCatalog::sysobjects(SqliteConnection& connection, const QString& schema, QString* table, SqlError* error)
+bool SystemCatalog::sysobjects(SqliteConnection& connection, QString* table, SqlError* error)
 {
     const QString collate = QStringLiteral(" COLLATE ") + TsqlTranslator::quoteName(QLatin1String(TsqlTranslator::collationName()));
-    const QString name = TsqlTranslator::quoteName(QStringLiteral("sandbox_sysobjects_") + schema);
+    const QString name = TsqlTranslator::quoteName(QStringLiteral("sandbox_sysobjects"));
     if (!prepareTable(connection, name,
                       QStringLiteral("name nvarchar(128)%1, id int, xtype char(2)%1, uid smallint, parent_obj int, "
                                      "crdate datetime, type char(2)%1")
@@ -91,20 +91,12 @@ bool SystemCatalog::sysobjects(SqliteConnection& connection, const QString& sche
         return false;
 
     sqlite3_stmt* statement = nullptr;
-    const QString sql = QStringLiteral("SELECT name, type FROM %1.sqlite_master WHERE type IN ('table', 'view')")
-                            .arg(TsqlTranslator::quoteName(schema));
+    const QString sql = QStringLiteral("SELECT name, type FROM main.sqlite_master WHERE type IN ('table', 'view')");
     if (sqlite3_prepare_v2(connection.handle(), sql.toUtf8().constData(), -1, &statement, nullptr) != SQLITE_OK) {
         *error = makeSqlError(50000, 16, QString::fromUtf8(sqlite3_errmsg(connection.handle())));
         return false;
     }
-    QString file;
-    if (schema == QLatin1String("main")) {
-        file = connection.file();
-    } else {
-        const char* path = sqlite3_db_filename(connection.handle(), schema.toUtf8().constData());
-        file = QString::fromUtf8(path ? path : "");
-    }
-    const QString created = creationTime(file);
+    const QString created = creationTime(connection.file());
     QList<QVariantList> rows;
     while (sqlite3_step(statement) == SQLITE_ROW) {
         const QString object = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));

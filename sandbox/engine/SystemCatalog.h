@@ -13,9 +13,8 @@ class SqliteConnection;
 // as temporary tables of a connection, filled afresh right before a statement reads them.
 class SystemCatalog {
 public:
-    // sysobjects of the database attached under schema ("main" for the current one); sets the
-    // SQLite name of the table holding it.
-    static bool sysobjects(SqliteConnection& connection, const QString& schema, QString* table, SqlError* error);
+    // sysobjects of the connection's database; sets the SQLite name of the table holding it.
+    static bool sysobjects(SqliteConnection& connection, QString* table, SqlError* error);
     // The databases of the folder.
     static bool sysdatabases(SqliteConnection& connection, const DataDirectory& directory, QString* table,
                              SqlError* error);

@@ -111,8 +111,7 @@ bool TsqlConversions::convert(const QVariant& value, const DeclaredType& type, M
         *result = qint64(v != 0 ? 1 : 0);
         return true;
     }
-    case DeclaredType::Base::Float:
-    case DeclaredType::Base::Decimal: {
+    case DeclaredType::Base::Float: {
         if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Double) {
             *result = value.toDouble();
             return true;
@@ -144,39 +143,33 @@ bool TsqlConversions::convert(const QVariant& value, const DeclaredType& type, M
     }
     case DeclaredType::Base::Char:
     case DeclaredType::Base::VarChar:
-    case DeclaredType::Base::NChar:
-    case DeclaredType::Base::NVarChar:
-    case DeclaredType::Base::Text:
-    case DeclaredType::Base::NText: {
+    case DeclaredType::Base::NVarChar: {
         QString s = text(value);
         if (mode == Mode::Cast && value.typeId() == QMetaType::QString && isStoredDateTime(s)) {
             // A stored datetime converted to text follows CONVERT's style (0 when none is given).
             if (!formatDateTime(*parseDateTime(s), style < 0 ? 0 : style, &s)) {
-                *error = makeSqlError(281, 16, QStringLiteral("%1 is not a valid style number when converting from datetime to a character string.")
-                                            .arg(style));
+                *error = makeSqlError(50000, 16, QStringLiteral("CONVERT style %1 is not supported by this server.").arg(style));
                 return false;
             }
         }
         const int length = type.length();
-        if (length > 0) {
-            const bool national = type.isNational();
-            const auto size = [&](const QString& t) { return national ? int(t.size()) : varcharBytes(t); };
-            if (size(s) > length) {
-                if (mode == Mode::Store) {
-                    // Trailing blanks that do not fit are dropped silently; anything else is an error.
-                    while (size(s) > length && s.endsWith(QLatin1Char(' ')))
-                        s.chop(1);
-                    if (size(s) > length) {
-                        *error = makeSqlError(8152, 16, QStringLiteral("String or binary data would be truncated."));
-                        return false;
-                    }
-                } else {
-                    s = national ? s.left(length) : leftBytes(s, length);
+        const bool national = type.isNational();
+        const auto size = [&](const QString& t) { return national ? int(t.size()) : varcharBytes(t); };
+        if (size(s) > length) {
+            if (mode == Mode::Store) {
+                // Trailing blanks that do not fit are dropped silently; anything else is an error.
+                while (size(s) > length && s.endsWith(QLatin1Char(' ')))
+                    s.chop(1);
+                if (size(s) > length) {
+                    *error = makeSqlError(8152, 16, QStringLiteral("String or binary data would be truncated."));
+                    return false;
                 }
+            } else {
+                s = national ? s.left(length) : leftBytes(s, length);
             }
-            if (mode == Mode::Store && type.isFixedLength())
-                s += QString(length - size(s), QLatin1Char(' '));
         }
+        if (mode == Mode::Store && type.isFixedLength())
+            s += QString(length - size(s), QLatin1Char(' '));
         *result = s;
         return true;
     }
@@ -221,27 +214,18 @@ std::optional<QDateTime> TsqlConversions::parseDateTime(const QString& text)
 {
     static const QRegularExpression dated(QStringLiteral(
         R"(^\s*(\d{4})(?:([-/.])(\d{1,2})\2(\d{1,2})|(\d{2})(\d{2}))(?:(?:\s+|T)(\d{1,2}):(\d{2})(?::(\d{2})(?:\.(\d{1,7}))?)?)?\s*$)"));
-    static const QRegularExpression timeOnly(QStringLiteral(
-        R"(^\s*(\d{1,2}):(\d{2})(?::(\d{2})(?:\.(\d{1,7}))?)?\s*$)"));
-    int year = 1900, month = 1, day = 1, hour = 0, minute = 0, second = 0, msec = 0;
+    int year, month, day, hour, minute, second, msec = 0;
     QString fraction;
-    QRegularExpressionMatch m = dated.match(text);
-    if (m.hasMatch()) {
-        year = m.captured(1).toInt();
-        month = (m.capturedLength(3) ? m.captured(3) : m.captured(5)).toInt();
-        day = (m.capturedLength(4) ? m.captured(4) : m.captured(6)).toInt();
-        hour = m.captured(7).toInt();
-        minute = m.captured(8).toInt();
-        second = m.captured(9).toInt();
-        fraction = m.captured(10);
-    } else if ((m = timeOnly.match(text)).hasMatch()) {
-        hour = m.captured(1).toInt();
-        minute = m.captured(2).toInt();
-        second = m.captured(3).toInt();
-        fraction = m.captured(4);
-    } else {
+    const QRegularExpressionMatch m = dated.match(text);
+    if (!m.hasMatch())
         return std::nullopt;
-    }
+    year = m.captured(1).toInt();
+    month = (m.capturedLength(3) ? m.captured(3) : m.captured(5)).toInt();
+    day = (m.capturedLength(4) ? m.captured(4) : m.captured(6)).toInt();
+    hour = m.captured(7).toInt();
+    minute = m.captured(8).toInt();
+    second = m.captured(9).toInt();
+    fraction = m.captured(10);
     if (!fraction.isEmpty())
         msec = int(std::lround((fraction + QStringLiteral("000000")).left(7).toLongLong() / 10000.0));
     const QDate date(year, month, day);
@@ -267,58 +251,24 @@ bool TsqlConversions::formatDateTime(const QDateTime& value, int style, QString*
 {
     const QDate d = value.date();
     const QTime t = value.time();
-    const auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
-    const auto four = [](int v) { return QStringLiteral("%1").arg(v, 4, 10, QLatin1Char('0')); };
-    const QString hms = two(t.hour()) + QLatin1Char(':') + two(t.minute()) + QLatin1Char(':') + two(t.second());
-    const QString ms = QStringLiteral("%1").arg(t.msec(), 3, 10, QLatin1Char('0'));
-    switch (style) {
-    case 0:
-    case 100: {
+    if (style == 0) {
         static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
         const int h12 = t.hour() % 12 == 0 ? 12 : t.hour() % 12;
         *text = QStringLiteral("%1 %2 %3 %4:%5%6")
                     .arg(QLatin1String(months[d.month() - 1]))
                     .arg(d.day(), 2, 10, QLatin1Char(' '))
-                    .arg(four(d.year()))
+                    .arg(d.year(), 4, 10, QLatin1Char('0'))
                     .arg(h12, 2, 10, QLatin1Char(' '))
-                    .arg(two(t.minute()), t.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM"));
+                    .arg(t.minute(), 2, 10, QLatin1Char('0'))
+                    .arg(t.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM"));
         return true;
     }
-    case 20:
-    case 120:
-        *text = four(d.year()) + QLatin1Char('-') + two(d.month()) + QLatin1Char('-') + two(d.day()) + QLatin1Char(' ') + hms;
+    if (style == 120) {
+        *text = value.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         return true;
-    case 21:
-    case 121:
-        *text = four(d.year()) + QLatin1Char('-') + two(d.month()) + QLatin1Char('-') + two(d.day()) + QLatin1Char(' ') + hms
-            + QLatin1Char('.') + ms;
-        return true;
-    case 23:
-        *text = four(d.year()) + QLatin1Char('-') + two(d.month()) + QLatin1Char('-') + two(d.day());
-        return true;
-    case 101:
-        *text = two(d.month()) + QLatin1Char('/') + two(d.day()) + QLatin1Char('/') + four(d.year());
-        return true;
-    case 102:
-        *text = four(d.year()) + QLatin1Char('.') + two(d.month()) + QLatin1Char('.') + two(d.day());
-        return true;
-    case 103:
-        *text = two(d.day()) + QLatin1Char('/') + two(d.month()) + QLatin1Char('/') + four(d.year());
-        return true;
-    case 8:
-    case 108:
-        *text = hms;
-        return true;
-    case 111:
-        *text = four(d.year()) + QLatin1Char('/') + two(d.month()) + QLatin1Char('/') + two(d.day());
-        return true;
-    case 112:
-        *text = four(d.year()) + two(d.month()) + two(d.day());
-        return true;
-    default:
-        return false;
     }
+    return false;
 }
 
 int TsqlConversions::varcharBytes(QStringView text)

@@ -32,7 +32,7 @@ public:
     // 'yyyy-mm-dd hh:mi:ss.mmm', the form date-times are stored in.
     static QString storedDateTime(const QDateTime& value);
     static bool isStoredDateTime(const QString& text);
-    // CONVERT(varchar, datetime, style); false for a style SQL Server rejects.
+    // CONVERT(varchar, datetime, style) for style 0 (also CAST's) and 120; false for any other.
     static bool formatDateTime(const QDateTime& value, int style, QString* text);
     // Bytes the text takes in the Chinese code page (GBK): one per ASCII character, two otherwise.
     static int varcharBytes(QStringView text);

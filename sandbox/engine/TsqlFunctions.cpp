@@ -7,6 +7,8 @@
 #include "TsqlTranslator.h"
 
 #include <QVariant>
+#include <QtNumeric>
+#include <limits>
 #include <sqlite3.h>
 
 namespace sandbox {
@@ -67,41 +69,29 @@ int collate(void* connection, int lengthA, const void* a, int lengthB, const voi
 
 struct CompiledPattern {
     QString text;
-    QChar escape;
     TsqlPattern pattern;
 };
 
-void like(sqlite3_context* context, int argc, sqlite3_value** argv)
+void like(sqlite3_context* context, int, sqlite3_value** argv)
 {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
         sqlite3_result_null(context);
         return;
     }
-    QChar escape;
-    if (argc == 3) {
-        const QString e = valueOf(argv[2]).toString();
-        if (e.size() != 1) {
-            SqlError error;
-            error.number = 506;
-            error.message = QStringLiteral("The invalid escape character \"%1\" was specified in a LIKE predicate.").arg(e);
-            raise(context, error);
-            return;
-        }
-        escape = e.at(0);
-    }
     const QString patternText = valueOf(argv[0]).toString();
+    const QString value = TsqlConversions::text(valueOf(argv[1]));
     // The pattern is usually a constant: keep it compiled for the rows that follow.
     auto* compiled = static_cast<CompiledPattern*>(sqlite3_get_auxdata(context, 0));
-    if (!compiled || compiled->text != patternText || compiled->escape != escape) {
-        compiled = new CompiledPattern{patternText, escape, TsqlPattern(patternText, escape)};
-        sqlite3_set_auxdata(context, 0, compiled, [](void* p) { delete static_cast<CompiledPattern*>(p); });
+    if (!compiled || compiled->text != patternText) {
+        sqlite3_set_auxdata(context, 0, new CompiledPattern{patternText, TsqlPattern(patternText)},
+                            [](void* p) { delete static_cast<CompiledPattern*>(p); });
         compiled = static_cast<CompiledPattern*>(sqlite3_get_auxdata(context, 0));
         if (!compiled) {
-            sqlite3_result_int(context, TsqlPattern(patternText, escape).matches(TsqlConversions::text(valueOf(argv[1]))) ? 1 : 0);
+            sqlite3_result_int(context, TsqlPattern(patternText).matches(value) ? 1 : 0);
             return;
         }
     }
-    sqlite3_result_int(context, compiled->pattern.matches(TsqlConversions::text(valueOf(argv[1]))) ? 1 : 0);
+    sqlite3_result_int(context, compiled->pattern.matches(value) ? 1 : 0);
 }
 
 const DeclaredType* declaredType(sqlite3_context* context, sqlite3_value* argument, int index)
@@ -143,11 +133,14 @@ void tsqlStore(sqlite3_context* context, int, sqlite3_value** argv)
     convertTo(context, argv[0], argv[1], TsqlConversions::Mode::Store, -1);
 }
 
-// T-SQL's "+": two texts concatenate; otherwise the text side converts to the number's type.
-void tsqlPlus(sqlite3_context* context, int, sqlite3_value** argv)
+// T-SQL's + - * / %: the operator code indexes "+-*/%"; type names the result type when known
+// (its range is checked), NULL for bigint or float as the values decide.
+void tsqlArith(sqlite3_context* context, int, sqlite3_value** argv)
 {
-    const QVariant a = valueOf(argv[0]);
-    const QVariant b = valueOf(argv[1]);
+    static const char* const names[] = {"add", "subtract", "multiply", "divide", "modulo"};
+    const int op = sqlite3_value_int(argv[0]);
+    const QVariant a = valueOf(argv[1]);
+    const QVariant b = valueOf(argv[2]);
     if (a.isNull() || b.isNull()) {
         sqlite3_result_null(context);
         return;
@@ -155,25 +148,71 @@ void tsqlPlus(sqlite3_context* context, int, sqlite3_value** argv)
     const bool textA = a.typeId() == QMetaType::QString;
     const bool textB = b.typeId() == QMetaType::QString;
     if (textA && textB) {
-        setResult(context, QVariant(a.toString() + b.toString()));
+        if (op == 0)
+            setResult(context, QVariant(a.toString() + b.toString()));
+        else
+            raise(context, makeSqlError(8117, 16, QStringLiteral("Operand data type varchar is invalid for %1 operator.")
+                                                      .arg(QLatin1String(names[op]))));
         return;
     }
+    // The text side converts to the number's type: int for an integer, float for a float.
     const bool real = a.typeId() == QMetaType::Double || b.typeId() == QMetaType::Double;
-    const DeclaredType type = DeclaredType::fromName(real ? QStringLiteral("float") : QStringLiteral("bigint"));
+    const DeclaredType declared = DeclaredType::fromName(real ? QStringLiteral("float") : QStringLiteral("bigint"));
     QVariant left;
     QVariant right;
     SqlError error;
-    if (!TsqlConversions::convert(a, type, TsqlConversions::Mode::Cast, -1, &left, &error)
-        || !TsqlConversions::convert(b, type, TsqlConversions::Mode::Cast, -1, &right, &error)) {
-        if (error.number == 245)
+    if (!TsqlConversions::convert(a, declared, TsqlConversions::Mode::Cast, -1, &left, &error)
+        || !TsqlConversions::convert(b, declared, TsqlConversions::Mode::Cast, -1, &right, &error)) {
+        if (error.number == 245 || error.number == 248)
             error = TsqlConversions::conversionFailed(textA ? a.toString() : b.toString(), QStringLiteral("int"));
         raise(context, error);
         return;
     }
-    if (real)
-        sqlite3_result_double(context, left.toDouble() + right.toDouble());
-    else
-        sqlite3_result_int64(context, left.toLongLong() + right.toLongLong());
+    const SqlError divideByZero = makeSqlError(8134, 16, QStringLiteral("Divide by zero error encountered."));
+    if (real) {
+        if (op == 4) {
+            raise(context, makeSqlError(402, 16, QStringLiteral("The data types %1 and %2 are incompatible in the modulo operator.")
+                                                     .arg(QLatin1String(a.typeId() == QMetaType::Double ? "float" : "int"),
+                                                          QLatin1String(b.typeId() == QMetaType::Double ? "float" : "int"))));
+            return;
+        }
+        const double x = left.toDouble();
+        const double y = right.toDouble();
+        if (op == 3 && y == 0.0) {
+            raise(context, divideByZero);
+            return;
+        }
+        sqlite3_result_double(context, op == 0 ? x + y : op == 1 ? x - y : op == 2 ? x * y : x / y);
+        return;
+    }
+    const qint64 x = left.toLongLong();
+    const qint64 y = right.toLongLong();
+    qint64 result = 0;
+    bool overflow = false;
+    switch (op) {
+    case 0: overflow = qAddOverflow(x, y, &result); break;
+    case 1: overflow = qSubOverflow(x, y, &result); break;
+    case 2: overflow = qMulOverflow(x, y, &result); break;
+    default:
+        if (y == 0) {
+            raise(context, divideByZero);
+            return;
+        }
+        if (y == -1) {  // without the overflow of the smallest x, whose remainder is 0
+            overflow = op == 3 && x == std::numeric_limits<qint64>::min();
+            result = op == 3 && !overflow ? -x : 0;
+        } else {
+            result = op == 3 ? x / y : x % y;
+        }
+    }
+    const DeclaredType type = sqlite3_value_type(argv[3]) == SQLITE_NULL
+        ? declared : DeclaredType::fromName(valueOf(argv[3]).toString());
+    if (overflow || result < type.minimum() || result > type.maximum()) {
+        raise(context, makeSqlError(8115, 16, QStringLiteral("Arithmetic overflow error converting expression to data type %1.")
+                                                  .arg(type.name())));
+        return;
+    }
+    sqlite3_result_int64(context, result);
 }
 
 }  // namespace
@@ -184,10 +223,9 @@ void TsqlFunctions::install(SqliteConnection& connection)
     sqlite3_create_collation_v2(db, TsqlTranslator::collationName(), SQLITE_UTF16_ALIGNED, &connection, collate, nullptr);
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     sqlite3_create_function_v2(db, "like", 2, flags, &connection, like, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(db, "like", 3, flags, &connection, like, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "tsql_cast", 3, flags, &connection, tsqlCast, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "tsql_store", 2, flags, &connection, tsqlStore, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(db, "tsql_plus", 2, flags, &connection, tsqlPlus, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, "tsql_arith", 4, flags, &connection, tsqlArith, nullptr, nullptr, nullptr);
 }
 
 }  // namespace sandbox

@@ -11,15 +11,13 @@ QChar fold(QChar c)
 
 }  // namespace
 
-TsqlPattern::TsqlPattern(const QString& pattern, QChar escape)
+TsqlPattern::TsqlPattern(const QString& pattern)
 {
     const qsizetype n = pattern.size();
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = pattern.at(i);
         Element element;
-        if (!escape.isNull() && c == escape && i + 1 < n) {
-            element.literal = fold(pattern.at(++i));
-        } else if (c == QLatin1Char('%')) {
+        if (c == QLatin1Char('%')) {
             element.kind = Element::Kind::AnyRun;
             // Consecutive runs are one run.
             if (!m_elements.isEmpty() && m_elements.constLast().kind == Element::Kind::AnyRun)

@@ -9,8 +9,7 @@ namespace sandbox {
 // set, [^x] one not in it. Matching ignores case, as under a case-insensitive collation.
 class TsqlPattern {
 public:
-    // escape, when not null, makes the character after it literal.
-    explicit TsqlPattern(const QString& pattern, QChar escape = QChar());
+    explicit TsqlPattern(const QString& pattern);
 
     bool matches(QStringView value) const;
 

@@ -12,7 +12,6 @@ namespace sandbox {
 // A table named by a statement, as written: [db.][schema.]name or db..name.
 struct TsqlTableRef {
     QString database;
-    QString schema;
     QString name;
     QString written;       // for messages: the parts as written, joined by "."
     bool aliased = false;  // the statement gave it an alias
@@ -27,22 +26,20 @@ struct TsqlTypeHint {
 };
 
 // One parsed statement. SQL texts are SQLite with table markers still to be bound to the
-// databases of the session (TsqlTranslator::bind).
+// session's database (TsqlTranslator::bind); markers stand outside every quoted text.
 struct TsqlStatement {
-    enum class Kind { Select, Insert, Update, Delete, CreateTable, CreateDatabase, DropTable, Use, Set, If };
-    Kind kind = Kind::Set;
+    enum class Kind { Select, Insert, Update, Delete, CreateTable, DropTable, If };
+    Kind kind = Kind::Select;
     QString sql;                        // Select, Delete, CreateTable, DropTable; If: its condition query
     QVector<TsqlTableRef> tables;
     QVector<TsqlTypeHint> columnHints;  // Select: one per result column, empty when '*' is used
-    bool compound = false;              // Select: a UNION, whose text columns may be longer than the first member's
-    QString name;                       // Use, CreateDatabase
 
     // Insert and Update: the target is tables[0].
     QStringList columns;                // the column list of an INSERT, the assigned columns of an UPDATE
     QVector<QStringList> values;        // INSERT ... VALUES rows; UPDATE: one row of assigned expressions
     QString tail;                       // INSERT ... SELECT: the query; UPDATE: its WHERE clause
 
-    std::vector<TsqlStatement> branches;  // If: the statement to run when true, then an ELSE one if given
+    std::vector<TsqlStatement> branches;  // If: the statement to run when the condition holds
 };
 
 }  // namespace sandbox

@@ -170,7 +170,7 @@ bool TsqlTokenizer::tokenize(QVector<TsqlToken>* tokens, SqlError* error) const
             token.text = s.mid(start, i - start);
         } else {
             token.kind = TsqlToken::Kind::Symbol;
-            static const char* const pairs[] = {"<>", "!=", ">=", "<=", "!<", "!>"};
+            static const char* const pairs[] = {"<>", "!=", ">=", "<="};
             QString symbol(c);
             if (i + 1 < n) {
                 const QString two = s.mid(i, 2);
@@ -179,7 +179,7 @@ bool TsqlTokenizer::tokenize(QVector<TsqlToken>* tokens, SqlError* error) const
                         symbol = two;
                 }
             }
-            static const QString singles = QStringLiteral("(),.;=<>+-*/%&|^~");
+            static const QString singles = QStringLiteral("(),.;=<>+-*/%");
             if (symbol.size() == 1 && !singles.contains(c)) {
                 error->number = 102;
                 error->severity = 15;

@@ -11,12 +11,19 @@ namespace sandbox {
 
 namespace {
 
+// A table reference in translated text, bound to a SQLite name when the statement runs.
 const QChar kMarkerOpen(0x01);
 const QChar kMarkerClose(0x02);
 
 QString marker(int index)
 {
     return kMarkerOpen + QString::number(index) + kMarkerClose;
+}
+
+SqlError nestedTooDeeply()
+{
+    return makeSqlError(191, 15, QStringLiteral("Some part of your SQL statement is nested too deeply. "
+                                                "Rewrite the query or break it up into smaller queries."));
 }
 
 TsqlTypeHint hintOf(SqlType type, int size = 0)
@@ -44,7 +51,8 @@ bool isText(const TsqlTypeHint& hint)
     return hint.known && (hint.type == SqlType::VarChar || hint.type == SqlType::NVarChar);
 }
 
-int integerRank(SqlType type)
+// SQL Server's type precedence among the numeric types.
+int numericRank(SqlType type)
 {
     switch (type) {
     case SqlType::Bit: return 0;
@@ -56,99 +64,85 @@ int integerRank(SqlType type)
     }
 }
 
-// The type of a result that may come from either of two expressions (CASE branches, UNION
-// members): the wider one, text long enough for both. A text beside an unknown type may be
-// anything, so it gets the longest text.
-TsqlTypeHint mergeHints(const TsqlTypeHint& a, const TsqlTypeHint& b)
+QSet<QString> wordsOf(const char* list)
 {
-    if (isText(a) || isText(b)) {
-        const bool national = (isText(a) && a.type == SqlType::NVarChar) || (isText(b) && b.type == SqlType::NVarChar);
-        const int limit = national ? 4000 : 8000;
-        if (!(isText(a) && isText(b)))
-            return (a.known && b.known) ? TsqlTypeHint() : hintOf(national ? SqlType::NVarChar : SqlType::VarChar, limit);
-        return hintOf(national ? SqlType::NVarChar : SqlType::VarChar, qMin(limit, qMax(a.size, b.size)));
-    }
-    if (!isNumeric(a) || !isNumeric(b))
-        return a.known && b.known && a.type == b.type ? a : TsqlTypeHint();
-    if (a.type == SqlType::Float || b.type == SqlType::Float)
-        return hintOf(SqlType::Float);
-    return integerRank(a.type) >= integerRank(b.type) ? a : b;
+    const QStringList words = QString::fromLatin1(list).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return QSet<QString>(words.cbegin(), words.cend());
 }
 
-// Reserved words of T-SQL that matter here: they are never identifiers or aliases.
+// T-SQL's reserved words: never identifiers or aliases.
 const QSet<QString>& reservedWords()
 {
-    static const QSet<QString> words = {
-        QStringLiteral("add"), QStringLiteral("all"), QStringLiteral("alter"), QStringLiteral("and"),
-        QStringLiteral("any"), QStringLiteral("as"), QStringLiteral("asc"), QStringLiteral("backup"),
-        QStringLiteral("begin"), QStringLiteral("between"), QStringLiteral("break"), QStringLiteral("by"),
-        QStringLiteral("cascade"), QStringLiteral("case"), QStringLiteral("check"), QStringLiteral("checkpoint"),
-        QStringLiteral("close"), QStringLiteral("clustered"), QStringLiteral("coalesce"), QStringLiteral("collate"),
-        QStringLiteral("column"), QStringLiteral("commit"), QStringLiteral("compute"), QStringLiteral("constraint"),
-        QStringLiteral("continue"), QStringLiteral("convert"), QStringLiteral("create"), QStringLiteral("cross"),
-        QStringLiteral("current"), QStringLiteral("cursor"), QStringLiteral("database"), QStringLiteral("dbcc"),
-        QStringLiteral("deallocate"), QStringLiteral("declare"), QStringLiteral("default"), QStringLiteral("delete"),
-        QStringLiteral("deny"), QStringLiteral("desc"), QStringLiteral("distinct"), QStringLiteral("drop"),
-        QStringLiteral("else"), QStringLiteral("end"), QStringLiteral("escape"), QStringLiteral("except"),
-        QStringLiteral("exec"), QStringLiteral("execute"), QStringLiteral("exists"), QStringLiteral("exit"),
-        QStringLiteral("fetch"), QStringLiteral("for"), QStringLiteral("foreign"), QStringLiteral("from"),
-        QStringLiteral("full"), QStringLiteral("function"), QStringLiteral("goto"), QStringLiteral("grant"),
-        QStringLiteral("group"), QStringLiteral("having"), QStringLiteral("holdlock"), QStringLiteral("identity"),
-        QStringLiteral("if"), QStringLiteral("in"), QStringLiteral("index"), QStringLiteral("inner"),
-        QStringLiteral("insert"), QStringLiteral("intersect"), QStringLiteral("into"), QStringLiteral("is"),
-        QStringLiteral("join"), QStringLiteral("key"), QStringLiteral("kill"), QStringLiteral("left"),
-        QStringLiteral("like"), QStringLiteral("merge"), QStringLiteral("nonclustered"), QStringLiteral("not"),
-        QStringLiteral("null"), QStringLiteral("nullif"), QStringLiteral("of"), QStringLiteral("off"),
-        QStringLiteral("on"), QStringLiteral("open"), QStringLiteral("option"), QStringLiteral("or"),
-        QStringLiteral("order"), QStringLiteral("outer"), QStringLiteral("over"), QStringLiteral("percent"),
-        QStringLiteral("pivot"), QStringLiteral("primary"), QStringLiteral("print"), QStringLiteral("proc"),
-        QStringLiteral("procedure"), QStringLiteral("raiserror"), QStringLiteral("references"),
-        QStringLiteral("restore"), QStringLiteral("return"), QStringLiteral("revoke"), QStringLiteral("right"),
-        QStringLiteral("rollback"), QStringLiteral("save"), QStringLiteral("select"), QStringLiteral("set"),
-        QStringLiteral("shutdown"), QStringLiteral("some"), QStringLiteral("table"), QStringLiteral("then"),
-        QStringLiteral("to"), QStringLiteral("top"), QStringLiteral("tran"), QStringLiteral("transaction"),
-        QStringLiteral("truncate"), QStringLiteral("union"), QStringLiteral("unique"), QStringLiteral("unpivot"),
-        QStringLiteral("update"), QStringLiteral("use"), QStringLiteral("values"), QStringLiteral("view"),
-        QStringLiteral("waitfor"), QStringLiteral("when"), QStringLiteral("where"), QStringLiteral("while"),
-        QStringLiteral("with"),
-    };
+    static const QSet<QString> words = wordsOf(
+        "add all alter and any as asc authorization backup begin between break browse bulk by cascade case check "
+        "checkpoint close clustered coalesce collate column commit compute constraint contains continue convert create "
+        "cross current cursor database dbcc deallocate declare default delete deny desc distinct distributed double "
+        "drop else end errlvl escape except exec execute exists exit external fetch file fillfactor for foreign "
+        "freetext from full function goto grant group having holdlock identity if in index inner insert intersect "
+        "into is join key kill left like lineno merge national nocheck nonclustered not null nullif of off offsets on "
+        "open option or order outer over percent pivot plan primary print proc procedure public raiserror read "
+        "readtext reconfigure references replication restore restrict return revert revoke right rollback rowcount "
+        "rule save schema select session_user set setuser shutdown some statistics table tablesample textsize then to "
+        "top tran transaction trigger truncate union unique unpivot update updatetext use user values varying view "
+        "waitfor when where while with writetext");
     return words;
 }
 
 // Words that begin a statement, so that "delete from a delete from b" is two statements.
 const QSet<QString>& statementWords()
 {
-    static const QSet<QString> words = {
-        QStringLiteral("select"), QStringLiteral("insert"), QStringLiteral("update"), QStringLiteral("delete"),
-        QStringLiteral("create"), QStringLiteral("drop"), QStringLiteral("use"), QStringLiteral("set"),
-        QStringLiteral("if"), QStringLiteral("alter"), QStringLiteral("exec"), QStringLiteral("execute"),
-        QStringLiteral("declare"), QStringLiteral("begin"), QStringLiteral("commit"), QStringLiteral("rollback"),
-        QStringLiteral("print"), QStringLiteral("truncate"), QStringLiteral("while"), QStringLiteral("return"),
-        QStringLiteral("grant"), QStringLiteral("with"), QStringLiteral("merge"), QStringLiteral("raiserror"),
-        QStringLiteral("waitfor"), QStringLiteral("save"), QStringLiteral("dbcc"), QStringLiteral("kill"),
-    };
+    static const QSet<QString> words = wordsOf(
+        "select insert update delete create drop use set if alter exec execute declare begin commit rollback print "
+        "truncate while return grant with merge raiserror waitfor save dbcc kill");
     return words;
 }
 
+// The terms joined by op as a balanced tree: SQLite's parser stack and expression depth then grow
+// with the logarithm of a long AND or OR chain, and the text is copied n log n times, not n².
+QString balanced(const QStringList& terms, qsizetype from, qsizetype count, const QString& op)
+{
+    if (count == 1)
+        return terms.at(from);
+    const qsizetype half = count / 2;
+    return QLatin1Char('(') + balanced(terms, from, half, op) + op + balanced(terms, from + half, count - half, op)
+        + QLatin1Char(')');
+}
+
+// Markers are looked for only outside quoted texts: a string or a name the client wrote may hold
+// the marker characters as well, and must come out as written.
 QString substituteMarkers(const QString& sql, const QStringList& tables)
 {
     if (!sql.contains(kMarkerOpen))
         return sql;
     QString out;
     out.reserve(sql.size() + 32);
+    QChar quote;
     for (qsizetype i = 0; i < sql.size(); ++i) {
-        if (sql.at(i) == kMarkerOpen) {
+        const QChar c = sql.at(i);
+        if (!quote.isNull()) {
+            if (c == quote)  // a doubled quote closes and reopens
+                quote = QChar();
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            quote = c;
+        } else if (c == kMarkerOpen) {
             const qsizetype close = sql.indexOf(kMarkerClose, i);
             out += tables.value(sql.mid(i + 1, close - i - 1).toInt());
             i = close;
-        } else {
-            out += sql.at(i);
+            continue;
         }
+        out += c;
     }
     return out;
 }
 
 }  // namespace
+
+TsqlTranslator::Nesting::Nesting(TsqlTranslator& translator) : m_translator(translator)
+{
+    // Counted before the check so that the destructor's decrement always matches.
+    if (++m_translator.m_depth > MaxNesting)
+        throw SyntaxError{nestedTooDeeply()};
+}
 
 const char* TsqlTranslator::collationName()
 {
@@ -201,12 +195,6 @@ bool TsqlTranslator::acceptSymbol(const char* symbol)
     return true;
 }
 
-void TsqlTranslator::acceptClustering()
-{
-    if (!acceptWord("clustered"))
-        acceptWord("nonclustered");
-}
-
 void TsqlTranslator::expectWord(const char* keyword)
 {
     if (!acceptWord(keyword))
@@ -251,7 +239,7 @@ bool TsqlTranslator::atAlias() const
 QString TsqlTranslator::takeName()
 {
     const TsqlToken& token = peek();
-    if (token.kind == TsqlToken::Kind::Quoted || (token.kind == TsqlToken::Kind::Word && !isReserved(token)))
+    if (atAlias())
         return take().text;
     if (token.kind == TsqlToken::Kind::Variable)
         failWith(137, 15, QStringLiteral("Must declare the scalar variable \"%1\".").arg(token.text));
@@ -266,6 +254,7 @@ bool TsqlTranslator::parse(const QString& batch, std::vector<TsqlStatement>* sta
     if (!TsqlTokenizer(batch).tokenize(&m_tokens, error))
         return false;
     m_pos = 0;
+    m_depth = 0;
     try {
         while (peek().kind != TsqlToken::Kind::End) {
             if (acceptSymbol(";"))
@@ -292,13 +281,18 @@ void TsqlTranslator::parseStatement(TsqlStatement* statement)
     const TsqlToken& token = peek();
     if (token.isWord("select")) {
         statement->kind = TsqlStatement::Kind::Select;
-        statement->sql = parseQuery(true, &statement->columnHints, &statement->compound);
+        statement->sql = parseQuery(true, &statement->columnHints);
     } else if (token.isWord("insert")) {
         parseInsert(statement);
     } else if (token.isWord("update")) {
         parseUpdate(statement);
     } else if (token.isWord("delete")) {
-        parseDelete(statement);
+        take();
+        acceptWord("from");
+        statement->kind = TsqlStatement::Kind::Delete;
+        statement->sql = QStringLiteral("DELETE FROM ") + parseTableName(true, false);
+        if (acceptWord("where"))
+            statement->sql += QStringLiteral(" WHERE ") + parseExpression().sql;
     } else if (token.isWord("create")) {
         parseCreate(statement);
     } else if (token.isWord("drop")) {
@@ -306,16 +300,13 @@ void TsqlTranslator::parseStatement(TsqlStatement* statement)
         expectWord("table");
         statement->kind = TsqlStatement::Kind::DropTable;
         statement->sql = QStringLiteral("DROP TABLE ") + parseTableName(true, false);
-    } else if (token.isWord("use")) {
-        take();
-        statement->kind = TsqlStatement::Kind::Use;
-        if (!peek().isName())
-            fail(peek());
-        statement->name = take().text;
-    } else if (token.isWord("set")) {
-        parseSet(statement);
     } else if (token.isWord("if")) {
         parseIf(statement);
+    } else if (token.isWord("set")) {
+        // Options change what the statements after them do (ROWCOUNT, NOEXEC, FMTONLY...): an
+        // option ignored would let them do more than asked, so the whole batch is refused.
+        failWith(50000, 16, QStringLiteral("SET %1 is not supported by this server; nothing in the batch was run.")
+                                .arg(peek(1).source.toUpper()));
     } else {
         fail(token);
     }
@@ -328,8 +319,7 @@ void TsqlTranslator::parseInsert(TsqlStatement* statement)
     acceptWord("into");
     statement->kind = TsqlStatement::Kind::Insert;
     parseTableName(true, false);
-    if (peek().isSymbol("(") && !peek(1).isWord("select")) {
-        take();
+    if (acceptSymbol("(")) {
         do {
             statement->columns.append(takeName());
         } while (acceptSymbol(","));
@@ -369,26 +359,9 @@ void TsqlTranslator::parseUpdate(TsqlStatement* statement)
         statement->tail = QStringLiteral(" WHERE ") + parseExpression().sql;
 }
 
-void TsqlTranslator::parseDelete(TsqlStatement* statement)
-{
-    take();
-    acceptWord("from");
-    statement->kind = TsqlStatement::Kind::Delete;
-    statement->sql = QStringLiteral("DELETE FROM ") + parseTableName(true, false);
-    if (acceptWord("where"))
-        statement->sql += QStringLiteral(" WHERE ") + parseExpression().sql;
-}
-
 void TsqlTranslator::parseCreate(TsqlStatement* statement)
 {
     take();
-    if (acceptWord("database")) {
-        statement->kind = TsqlStatement::Kind::CreateDatabase;
-        if (!peek().isName())
-            fail(peek());
-        statement->name = take().text;
-        return;
-    }
     expectWord("table");
     statement->kind = TsqlStatement::Kind::CreateTable;
     QString sql = QStringLiteral("CREATE TABLE ") + parseTableName(true, false) + QStringLiteral(" (");
@@ -403,27 +376,6 @@ void TsqlTranslator::parseCreate(TsqlStatement* statement)
 
 QString TsqlTranslator::parseColumnDefinition(int ordinal)
 {
-    const auto keyColumns = [this] {
-        acceptClustering();
-        expectSymbol("(");
-        QStringList columns;
-        do {
-            columns.append(quoteName(takeName()));
-            if (!acceptWord("asc"))
-                acceptWord("desc");
-        } while (acceptSymbol(","));
-        expectSymbol(")");
-        return QLatin1Char('(') + columns.join(QStringLiteral(", ")) + QLatin1Char(')');
-    };
-    if (acceptWord("constraint"))
-        takeName();
-    if (acceptWord("primary")) {
-        expectWord("key");
-        return QStringLiteral("PRIMARY KEY ") + keyColumns();
-    }
-    if (acceptWord("unique"))
-        return QStringLiteral("UNIQUE ") + keyColumns();
-
     const QString column = takeName();
     const TsqlToken typeToken = peek();
     const DeclaredType type = parseType(false);
@@ -439,25 +391,13 @@ QString TsqlTranslator::parseColumnDefinition(int ordinal)
         } else if (acceptWord("not")) {
             expectWord("null");
             sql += QStringLiteral(" NOT NULL");
-        } else if (acceptWord("default")) {
-            sql += QStringLiteral(" DEFAULT (") + parseUnary().sql + QLatin1Char(')');
         } else if (acceptWord("primary")) {
             expectWord("key");
-            acceptClustering();
             sql += QStringLiteral(" PRIMARY KEY");
-        } else if (acceptWord("unique")) {
-            acceptClustering();
-            sql += QStringLiteral(" UNIQUE");
-        } else if (acceptWord("constraint")) {
-            takeName();
-        } else if (acceptWord("collate")) {
-            // Every text column compares as the server's collation does.
-            takeName();
         } else {
-            break;
+            return sql;
         }
     }
-    return sql;
 }
 
 DeclaredType TsqlTranslator::parseType(bool conversion)
@@ -466,55 +406,20 @@ DeclaredType TsqlTranslator::parseType(bool conversion)
         fail(peek());
     const QString name = take().text;
     int length = 0;
-    int scale = 0;
     if (acceptSymbol("(")) {
-        if (acceptWord("max")) {
-            length = -1;
-        } else if (peek().kind == TsqlToken::Kind::Number) {
-            bool ok = false;
-            length = take().text.toInt(&ok);
-            if (!ok || length <= 0)
-                fail(peek());
-            if (acceptSymbol(",")) {
-                if (peek().kind != TsqlToken::Kind::Number)
-                    fail(peek());
-                scale = take().text.toInt();
-            }
-        } else {
+        bool ok = false;
+        if (peek().kind == TsqlToken::Kind::Number)
+            length = peek().text.toInt(&ok);
+        if (!ok || length <= 0)
             fail(peek());
-        }
-        expectSymbol(")");
-    }
-    // CAST and CONVERT to char types without a length make 30 characters.
-    if (conversion && length == 0) {
-        const QString lower = name.toLower();
-        if (lower == QLatin1String("varchar") || lower == QLatin1String("char")
-            || lower == QLatin1String("nvarchar") || lower == QLatin1String("nchar"))
-            length = 30;
-    }
-    return DeclaredType::fromName(name, length, scale);
-}
-
-void TsqlTranslator::parseSet(TsqlStatement* statement)
-{
-    const TsqlToken set = take();
-    statement->kind = TsqlStatement::Kind::Set;
-    if (peek().kind == TsqlToken::Kind::Variable)
-        failWith(137, 15, QStringLiteral("Must declare the scalar variable \"%1\".").arg(peek().text));
-    if (peek().kind == TsqlToken::Kind::End || peek().isSymbol(";"))
-        fail(set);
-    // Session options have no effect here; the option runs up to the next statement.
-    int depth = 0;
-    while (peek().kind != TsqlToken::Kind::End) {
-        const TsqlToken& token = peek();
-        if (depth == 0 && (token.isSymbol(";") || isStatementStart(token)))
-            break;
-        if (token.isSymbol("("))
-            ++depth;
-        else if (token.isSymbol(")"))
-            --depth;
         take();
+        expectSymbol(")");
+        if (length > 8000)
+            failWith(131, 15, QStringLiteral("The size (%1) given to the type '%2' exceeds the maximum allowed for any data type (8000).")
+                                  .arg(length).arg(name));
     }
+    // CAST and CONVERT to a text type without a length make 30 characters.
+    return DeclaredType::fromName(name, conversion && length == 0 ? 30 : length);
 }
 
 void TsqlTranslator::parseIf(TsqlStatement* statement)
@@ -525,83 +430,20 @@ void TsqlTranslator::parseIf(TsqlStatement* statement)
     statement->sql = QStringLiteral("SELECT CASE WHEN ") + condition.sql + QStringLiteral(" THEN 1 ELSE 0 END");
     if (peek().kind == TsqlToken::Kind::End || peek().isSymbol(";"))
         fail(peek());
+    const Nesting nesting(*this);
     TsqlStatement then;
     parseStatement(&then);
     statement->branches.push_back(std::move(then));
-    if (acceptWord("else")) {
-        TsqlStatement otherwise;
-        parseStatement(&otherwise);
-        statement->branches.push_back(std::move(otherwise));
-    }
 }
 
 // ---- queries ------------------------------------------------------------------------------
 
-QString TsqlTranslator::parseQuery(bool topLevel, QVector<TsqlTypeHint>* hints, bool* compound)
-{
-    QString limit;
-    QString sql = parseSelectCore(topLevel, hints, &limit);
-    for (;;) {
-        QString op;
-        if (acceptWord("union"))
-            op = acceptWord("all") ? QStringLiteral(" UNION ALL ") : QStringLiteral(" UNION ");
-        else if (acceptWord("except"))
-            op = QStringLiteral(" EXCEPT ");
-        else if (acceptWord("intersect"))
-            op = QStringLiteral(" INTERSECT ");
-        else
-            break;
-        if (!limit.isEmpty())
-            fail(m_tokens.at(m_pos - 1));
-        if (compound)
-            *compound = true;
-        QString memberLimit;
-        QVector<TsqlTypeHint> memberHints;
-        sql += op + parseSelectCore(false, &memberHints, &memberLimit);
-        if (!memberLimit.isEmpty())
-            fail(peek());
-        if (hints) {
-            if (memberHints.size() != hints->size()) {
-                hints->clear();
-            } else {
-                for (int i = 0; i < hints->size(); ++i)
-                    (*hints)[i] = mergeHints(hints->at(i), memberHints.at(i));
-            }
-        }
-    }
-    if (acceptWord("order")) {
-        expectWord("by");
-        QStringList terms;
-        do {
-            QString term = parseExpression().sql;
-            if (acceptWord("desc"))
-                term += QStringLiteral(" DESC");
-            else if (acceptWord("asc"))
-                term += QStringLiteral(" ASC");
-            terms.append(term);
-        } while (acceptSymbol(","));
-        sql += QStringLiteral(" ORDER BY ") + terms.join(QStringLiteral(", "));
-    }
-    return sql + limit;
-}
-
-QString TsqlTranslator::parseSelectCore(bool topLevel, QVector<TsqlTypeHint>* hints, QString* limit)
+QString TsqlTranslator::parseQuery(bool topLevel, QVector<TsqlTypeHint>* hints)
 {
     expectWord("select");
     QString sql = QStringLiteral("SELECT ");
     if (acceptWord("distinct"))
         sql += QStringLiteral("DISTINCT ");
-    else
-        acceptWord("all");
-    if (acceptWord("top")) {
-        const bool parenthesised = acceptSymbol("(");
-        if (peek().kind != TsqlToken::Kind::Number || peek().text.contains(QLatin1Char('.')))
-            fail(peek());
-        *limit = QStringLiteral(" LIMIT ") + take().text;
-        if (parenthesised)
-            expectSymbol(")");
-    }
-
     QStringList items;
     QVector<TsqlTypeHint> itemHints;
     bool star = false;
@@ -611,35 +453,10 @@ QString TsqlTranslator::parseSelectCore(bool topLevel, QVector<TsqlTypeHint>* hi
             star = true;
             continue;
         }
-        if (peek().isName() && peek(1).isSymbol(".") && peek(2).isSymbol("*")) {
-            items.append(quoteName(take().text) + QStringLiteral(".*"));
-            take();
-            take();
-            star = true;
-            continue;
-        }
-        QString alias;
-        bool hasAlias = false;
-        if (atAlias() && peek(1).isSymbol("=")) {
-            alias = take().text;
-            take();
-            hasAlias = true;
-        }
         const Expr expr = parseExpression();
-        if (!hasAlias) {
-            if (acceptWord("as")) {
-                if (peek().kind != TsqlToken::Kind::String && !peek().isName())
-                    fail(peek());
-                alias = take().text;
-                hasAlias = true;
-            } else if (atAlias() || peek().kind == TsqlToken::Kind::String) {
-                alias = take().text;
-                hasAlias = true;
-            }
-        }
         QString item = expr.sql;
-        if (hasAlias)
-            item += QStringLiteral(" AS ") + quoteName(alias);
+        if (acceptWord("as") || atAlias())
+            item += QStringLiteral(" AS ") + quoteName(takeName());
         else if (topLevel)
             // SQL Server names a column as the query spelt it, and leaves expressions unnamed.
             item += QStringLiteral(" AS ") + quoteName(expr.columnName);
@@ -654,12 +471,20 @@ QString TsqlTranslator::parseSelectCore(bool topLevel, QVector<TsqlTypeHint>* hi
         sql += QStringLiteral(" FROM ") + parseFromList(!star);
     if (acceptWord("where"))
         sql += QStringLiteral(" WHERE ") + parseExpression().sql;
-    if (acceptWord("group")) {
+    // SQL Server orders only the outermost query.
+    if (topLevel && acceptWord("order")) {
         expectWord("by");
-        sql += QStringLiteral(" GROUP BY ") + parseExpressionList().join(QStringLiteral(", "));
+        QStringList terms;
+        do {
+            QString term = parseExpression().sql;
+            if (acceptWord("desc"))
+                term += QStringLiteral(" DESC");
+            else if (acceptWord("asc"))
+                term += QStringLiteral(" ASC");
+            terms.append(term);
+        } while (acceptSymbol(","));
+        sql += QStringLiteral(" ORDER BY ") + terms.join(QStringLiteral(", "));
     }
-    if (acceptWord("having"))
-        sql += QStringLiteral(" HAVING ") + parseExpression().sql;
     return sql;
 }
 
@@ -667,7 +492,7 @@ QString TsqlTranslator::parseFromList(bool columnsNamed)
 {
     QStringList sources;
     do {
-        const QString first = parseTableSource();
+        const QString first = parseTableName(false, true);
         QString sql = first;
         int joins = 0;
         QString rightSource;
@@ -679,27 +504,19 @@ QString TsqlTranslator::parseFromList(bool columnsNamed)
             } else if (acceptWord("inner")) {
                 expectWord("join");
                 join = QStringLiteral(" JOIN ");
-            } else if (acceptWord("left")) {
+            } else if (acceptWord("left") || acceptWord("right")) {
+                join = m_tokens.at(m_pos - 1).isWord("left") ? QStringLiteral(" LEFT JOIN ") : QStringLiteral(" RIGHT JOIN ");
                 acceptWord("outer");
                 expectWord("join");
-                join = QStringLiteral(" LEFT JOIN ");
-            } else if (acceptWord("right")) {
-                acceptWord("outer");
-                expectWord("join");
-                join = QStringLiteral(" RIGHT JOIN ");
-            } else if (acceptWord("full")) {
-                acceptWord("outer");
-                expectWord("join");
-                join = QStringLiteral(" FULL JOIN ");
             } else if (acceptWord("cross")) {
                 expectWord("join");
-                sql += QStringLiteral(" CROSS JOIN ") + parseTableSource();
+                sql += QStringLiteral(" CROSS JOIN ") + parseTableName(false, true);
                 joins += 2;
                 continue;
             } else {
                 break;
             }
-            const QString source = parseTableSource();
+            const QString source = parseTableName(false, true);
             expectWord("on");
             const QString condition = parseExpression().sql;
             sql += join + source + QStringLiteral(" ON ") + condition;
@@ -720,21 +537,6 @@ QString TsqlTranslator::parseFromList(bool columnsNamed)
     return sources.join(QStringLiteral(", "));
 }
 
-QString TsqlTranslator::parseTableSource()
-{
-    if (acceptSymbol("(")) {
-        if (!peek().isWord("select"))
-            fail(peek());
-        QString sql = QLatin1Char('(') + parseQuery(false, nullptr) + QLatin1Char(')');
-        expectSymbol(")");
-        acceptWord("as");
-        if (!atAlias())
-            fail(peek());
-        return sql + QStringLiteral(" AS ") + quoteName(take().text);
-    }
-    return parseTableName(false, true);
-}
-
 QString TsqlTranslator::parseTableName(bool target, bool allowAlias)
 {
     QStringList parts;
@@ -749,32 +551,14 @@ QString TsqlTranslator::parseTableName(bool target, bool allowAlias)
         fail(peek());
     TsqlTableRef ref;
     ref.name = parts.constLast();
-    if (parts.size() >= 2)
-        ref.schema = parts.at(parts.size() - 2);
     if (parts.size() == 3)
         ref.database = parts.at(0);
     ref.written = parts.join(QLatin1Char('.'));
     ref.target = target;
     QString sql = marker(int(m_tables->size()));
-    if (allowAlias) {
-        const bool as = acceptWord("as");
-        if (as && !atAlias())
-            fail(peek());
-        if (atAlias()) {
-            ref.aliased = true;
-            sql += QStringLiteral(" AS ") + quoteName(take().text);
-        }
-        // Table hints such as WITH (NOLOCK) change nothing for a single-threaded store.
-        if (peek().isWord("with") && peek(1).isSymbol("(")) {
-            take();
-            take();
-            do {
-                if (peek().kind != TsqlToken::Kind::Word)
-                    fail(peek());
-                take();
-            } while (acceptSymbol(","));
-            expectSymbol(")");
-        }
+    if (allowAlias && (acceptWord("as") || atAlias())) {
+        ref.aliased = true;
+        sql += QStringLiteral(" AS ") + quoteName(takeName());
     }
     m_tables->append(ref);
     return sql;
@@ -791,50 +575,49 @@ QStringList TsqlTranslator::parseExpressionList()
     return list;
 }
 
-TsqlTranslator::Expr TsqlTranslator::parseExpression()
+QString TsqlTranslator::parseSubquery()
 {
-    return parseOr();
+    const Nesting nesting(*this);
+    return parseQuery(false, nullptr);
 }
 
-TsqlTranslator::Expr TsqlTranslator::parseOr()
+TsqlTranslator::Expr TsqlTranslator::parseExpression()
 {
-    Expr left = parseAnd();
-    while (acceptWord("or")) {
-        const Expr right = parseAnd();
-        left = Expr{QLatin1Char('(') + left.sql + QStringLiteral(" OR ") + right.sql + QLatin1Char(')'), {}, {}};
-    }
-    return left;
+    const Nesting nesting(*this);
+    Expr first = parseAnd();
+    if (!peek().isWord("or"))
+        return first;
+    QStringList terms{first.sql};
+    while (acceptWord("or"))
+        terms.append(parseAnd().sql);
+    return Expr{balanced(terms, 0, terms.size(), QStringLiteral(" OR ")), {}, {}};
 }
 
 TsqlTranslator::Expr TsqlTranslator::parseAnd()
 {
-    Expr left = parseNot();
-    while (acceptWord("and")) {
-        const Expr right = parseNot();
-        left = Expr{QLatin1Char('(') + left.sql + QStringLiteral(" AND ") + right.sql + QLatin1Char(')'), {}, {}};
-    }
-    return left;
+    Expr first = parseNot();
+    if (!peek().isWord("and"))
+        return first;
+    QStringList terms{first.sql};
+    while (acceptWord("and"))
+        terms.append(parseNot().sql);
+    return Expr{balanced(terms, 0, terms.size(), QStringLiteral(" AND ")), {}, {}};
 }
 
 TsqlTranslator::Expr TsqlTranslator::parseNot()
 {
-    if (acceptWord("not")) {
-        const Expr operand = parseNot();
-        return Expr{QStringLiteral("(NOT ") + operand.sql + QLatin1Char(')'), {}, {}};
-    }
-    return parseComparison();
+    if (!acceptWord("not"))
+        return parseComparison();
+    const Nesting nesting(*this);
+    return Expr{QStringLiteral("(NOT ") + parseNot().sql + QLatin1Char(')'), {}, {}};
 }
 
 TsqlTranslator::Expr TsqlTranslator::parseComparison()
 {
     const Expr left = parseAdditive();
     const QString collate = QStringLiteral(" COLLATE ") + quoteName(QLatin1String(collationName()));
-    const QString leftCollated = left.columnName.isEmpty() ? QStringLiteral("(") + left.sql + collate + QLatin1Char(')') : left.sql;
     const TsqlToken& token = peek();
-    static const char* const operators[][2] = {
-        {"=", "="}, {"<>", "<>"}, {"!=", "<>"}, {"<", "<"}, {">", ">"},
-        {"<=", "<="}, {">=", ">="}, {"!<", ">="}, {"!>", "<="},
-    };
+    static const char* const operators[][2] = {{"=", "="}, {"<>", "<>"}, {"!=", "<>"}, {"<", "<"}, {">", ">"}, {"<=", "<="}, {">=", ">="}};
     for (const auto& op : operators) {
         if (token.isSymbol(op[0])) {
             take();
@@ -854,34 +637,19 @@ TsqlTranslator::Expr TsqlTranslator::parseComparison()
         return Expr{QLatin1Char('(') + left.sql + (negated ? QStringLiteral(" IS NOT NULL)") : QStringLiteral(" IS NULL)")),
                     {}, {}};
     }
-    const bool negated = peek().isWord("not") && (peek(1).isWord("like") || peek(1).isWord("in") || peek(1).isWord("between"));
+    const bool negated = peek().isWord("not") && (peek(1).isWord("like") || peek(1).isWord("in"));
     if (negated)
         take();
     const QString notText = negated ? QStringLiteral(" NOT") : QString();
-    if (acceptWord("like")) {
-        const Expr pattern = parseAdditive();
-        QString sql = QLatin1Char('(') + left.sql + notText + QStringLiteral(" LIKE ") + pattern.sql;
-        if (acceptWord("escape"))
-            sql += QStringLiteral(" ESCAPE ") + parseAdditive().sql;
-        return Expr{sql + QLatin1Char(')'), {}, {}};
-    }
+    if (acceptWord("like"))
+        return Expr{QLatin1Char('(') + left.sql + notText + QStringLiteral(" LIKE ") + parseAdditive().sql + QLatin1Char(')'),
+                    {}, {}};
     if (acceptWord("in")) {
         expectSymbol("(");
-        QString list;
-        if (peek().isWord("select"))
-            list = parseQuery(false, nullptr);
-        else
-            list = parseExpressionList().join(QStringLiteral(", "));
+        const QString list = peek().isWord("select") ? parseSubquery() : parseExpressionList().join(QStringLiteral(", "));
         expectSymbol(")");
-        return Expr{QLatin1Char('(') + leftCollated + notText + QStringLiteral(" IN (") + list + QStringLiteral("))"), {}, {}};
-    }
-    if (acceptWord("between")) {
-        const Expr low = parseAdditive();
-        expectWord("and");
-        const Expr high = parseAdditive();
-        return Expr{QLatin1Char('(') + leftCollated + notText + QStringLiteral(" BETWEEN ") + low.sql + QStringLiteral(" AND ")
-                        + high.sql + QLatin1Char(')'),
-                    {}, {}};
+        const QString collated = left.columnName.isEmpty() ? QLatin1Char('(') + left.sql + collate + QLatin1Char(')') : left.sql;
+        return Expr{QLatin1Char('(') + collated + notText + QStringLiteral(" IN (") + list + QStringLiteral("))"), {}, {}};
     }
     if (negated)
         fail(peek());
@@ -891,38 +659,11 @@ TsqlTranslator::Expr TsqlTranslator::parseComparison()
 TsqlTranslator::Expr TsqlTranslator::parseAdditive()
 {
     Expr left = parseMultiplicative();
-    for (;;) {
-        const TsqlToken& token = peek();
-        if (token.isSymbol("+")) {
-            take();
-            const Expr right = parseMultiplicative();
-            Expr sum;
-            if (isNumeric(left.hint) && isNumeric(right.hint)) {
-                sum.sql = QLatin1Char('(') + left.sql + QStringLiteral(" + ") + right.sql + QLatin1Char(')');
-                sum.hint = left.hint.type == SqlType::Float ? left.hint : right.hint;
-            } else if (isText(left.hint) && isText(right.hint)) {
-                sum.sql = QLatin1Char('(') + left.sql + QStringLiteral(" || ") + right.sql + QLatin1Char(')');
-                const bool national = left.hint.type == SqlType::NVarChar || right.hint.type == SqlType::NVarChar;
-                sum.hint = hintOf(national ? SqlType::NVarChar : SqlType::VarChar,
-                                  qMin(left.hint.size + right.hint.size, national ? 4000 : 8000));
-            } else {
-                // Text plus text concatenates, anything else adds: decided on the values.
-                sum.sql = QStringLiteral("tsql_plus(") + left.sql + QStringLiteral(", ") + right.sql + QLatin1Char(')');
-            }
-            left = sum;
-        } else if (token.isSymbol("-") || token.isSymbol("&") || token.isSymbol("|") || token.isSymbol("^")) {
-            const QString op = take().text;
-            const Expr right = parseMultiplicative();
-            const QString sql = op == QLatin1String("^")
-                ? QStringLiteral("((") + left.sql + QStringLiteral(" | ") + right.sql + QStringLiteral(") - (") + left.sql
-                    + QStringLiteral(" & ") + right.sql + QStringLiteral("))")
-                : QLatin1Char('(') + left.sql + QLatin1Char(' ') + op + QLatin1Char(' ') + right.sql + QLatin1Char(')');
-            TsqlTypeHint hint = isNumeric(left.hint) && isNumeric(right.hint) ? left.hint : TsqlTypeHint();
-            left = Expr{sql, hint, {}};
-        } else {
-            return left;
-        }
+    while (peek().isSymbol("+") || peek().isSymbol("-")) {
+        const QString op = take().text;
+        left = arithmetic(op, left, parseMultiplicative());
     }
+    return left;
 }
 
 TsqlTranslator::Expr TsqlTranslator::parseMultiplicative()
@@ -930,25 +671,42 @@ TsqlTranslator::Expr TsqlTranslator::parseMultiplicative()
     Expr left = parseUnary();
     while (peek().isSymbol("*") || peek().isSymbol("/") || peek().isSymbol("%")) {
         const QString op = take().text;
-        const Expr right = parseUnary();
-        TsqlTypeHint hint = isNumeric(left.hint) && isNumeric(right.hint) ? left.hint : TsqlTypeHint();
-        if (hint.known && right.hint.type == SqlType::Float)
-            hint = right.hint;
-        left = Expr{QLatin1Char('(') + left.sql + QLatin1Char(' ') + op + QLatin1Char(' ') + right.sql + QLatin1Char(')'),
-                    hint, {}};
+        left = arithmetic(op, left, parseUnary());
     }
     return left;
 }
 
-TsqlTranslator::Expr TsqlTranslator::parseUnary()
+TsqlTranslator::Expr TsqlTranslator::arithmetic(const QString& op, const Expr& left, const Expr& right) const
 {
-    if (peek().isSymbol("-") || peek().isSymbol("+") || peek().isSymbol("~")) {
-        const QString op = take().text;
-        const Expr operand = parseUnary();
-        return Expr{QLatin1Char('(') + op + operand.sql + QLatin1Char(')'), isNumeric(operand.hint) ? operand.hint : TsqlTypeHint(),
+    if (op == QLatin1String("+") && isText(left.hint) && isText(right.hint)) {
+        const bool national = left.hint.type == SqlType::NVarChar || right.hint.type == SqlType::NVarChar;
+        return Expr{QLatin1Char('(') + left.sql + QStringLiteral(" || ") + right.sql + QLatin1Char(')'),
+                    hintOf(national ? SqlType::NVarChar : SqlType::VarChar,
+                           qMin(left.hint.size + right.hint.size, national ? 4000 : 8000)),
                     {}};
     }
-    return parsePrimary();
+    // The result has the operand type of higher precedence; its range is checked when known.
+    TsqlTypeHint hint;
+    if (isNumeric(left.hint) && isNumeric(right.hint))
+        hint = numericRank(left.hint.type) >= numericRank(right.hint.type) ? left.hint : right.hint;
+    if (hint.known && hint.type == SqlType::Bit)
+        hint = hintOf(SqlType::Int);
+    const QString type = hint.known && hint.type != SqlType::Float ? quoteString(sqlTypeName(hint.type)) : QStringLiteral("NULL");
+    const auto code = QStringLiteral("+-*/%").indexOf(op);
+    return Expr{QStringLiteral("tsql_arith(%1, ").arg(code) + left.sql + QStringLiteral(", ") + right.sql
+                    + QStringLiteral(", ") + type + QLatin1Char(')'),
+                hint, {}};
+}
+
+TsqlTranslator::Expr TsqlTranslator::parseUnary()
+{
+    if (!peek().isSymbol("-") && !peek().isSymbol("+"))
+        return parsePrimary();
+    const bool minus = take().isSymbol("-");
+    const Nesting nesting(*this);
+    const Expr operand = parseUnary();
+    const TsqlTypeHint hint = isNumeric(operand.hint) ? operand.hint : TsqlTypeHint();
+    return Expr{minus ? QStringLiteral("(-") + operand.sql + QLatin1Char(')') : operand.sql, hint, {}};
 }
 
 TsqlTranslator::Expr TsqlTranslator::parsePrimary()
@@ -975,53 +733,47 @@ TsqlTranslator::Expr TsqlTranslator::parsePrimary()
     }
     case TsqlToken::Kind::Variable:
         failWith(137, 15, QStringLiteral("Must declare the scalar variable \"%1\".").arg(token.text));
-    case TsqlToken::Kind::Symbol:
-        if (token.isSymbol("(")) {
-            take();
-            if (peek().isWord("select")) {
-                const QString query = parseQuery(false, nullptr);
-                expectSymbol(")");
-                return Expr{QLatin1Char('(') + query + QLatin1Char(')'), {}, {}};
-            }
-            const Expr inner = parseExpression();
-            expectSymbol(")");
-            return Expr{QLatin1Char('(') + inner.sql + QLatin1Char(')'), inner.hint, {}};
-        }
-        fail(token);
+    case TsqlToken::Kind::Symbol: {
+        if (!token.isSymbol("("))
+            fail(token);
+        take();
+        // Every compound expression is already parenthesised in SQLite text: the client's own
+        // parentheses would only use up SQLite's parser stack.
+        const Expr inner = parseExpression();
+        expectSymbol(")");
+        return Expr{inner.sql, inner.hint, {}};
+    }
     case TsqlToken::Kind::End:
         fail(token);
     case TsqlToken::Kind::Word:
-    case TsqlToken::Kind::Quoted:
-        break;
-    }
-
-    if (token.kind == TsqlToken::Kind::Word) {
         if (token.isWord("null")) {
             take();
             return Expr{QStringLiteral("NULL"), hintOf(SqlType::Int), {}};
         }
-        if (token.isWord("case"))
-            return parseCase();
         if (token.isWord("exists")) {
             take();
             expectSymbol("(");
-            const QString query = parseQuery(false, nullptr);
+            if (!peek().isWord("select"))
+                fail(peek());
+            const QString query = parseSubquery();
             expectSymbol(")");
             return Expr{QStringLiteral("EXISTS (") + query + QLatin1Char(')'), {}, {}};
         }
-        if (peek(1).isSymbol("(") && (!isReserved(token) || token.isWord("convert") || token.isWord("coalesce")
-                                      || token.isWord("nullif"))) {
+        if (peek(1).isSymbol("(") && (!isReserved(token) || token.isWord("convert"))) {
             take();
             return parseFunction(token.text.toLower());
         }
         if (isReserved(token))
             fail(token);
+        break;
+    case TsqlToken::Kind::Quoted:
+        break;
     }
 
     // A column, possibly qualified by table, schema and database: only table.column reaches SQLite.
     QStringList parts;
     parts.append(takeName());
-    while (peek().isSymbol(".") && (peek(1).isName())) {
+    while (peek().isSymbol(".") && peek(1).isName()) {
         take();
         parts.append(take().text);
     }
@@ -1036,129 +788,64 @@ TsqlTranslator::Expr TsqlTranslator::parsePrimary()
 
 TsqlTranslator::Expr TsqlTranslator::parseFunction(const QString& name)
 {
+    const Nesting nesting(*this);
     expectSymbol("(");
+    const auto typeOf = [this] {
+        const TsqlToken typeToken = peek();
+        const DeclaredType type = parseType(true);
+        if (!type.isValid())
+            failWith(243, 16, QStringLiteral("Type %1 is not a defined system type.").arg(typeToken.text));
+        return type;
+    };
     if (name == QLatin1String("cast")) {
         const Expr value = parseExpression();
         expectWord("as");
-        const TsqlToken typeToken = peek();
-        const DeclaredType type = parseType(true);
-        if (!type.isValid())
-            failWith(243, 16, QStringLiteral("Type %1 is not a defined system type.").arg(typeToken.text));
+        const DeclaredType type = typeOf();
         expectSymbol(")");
-        return parseConversion(value, type, QStringLiteral("-1"));
+        return parseConversion(value, type, -1);
     }
     if (name == QLatin1String("convert")) {
-        const TsqlToken typeToken = peek();
-        const DeclaredType type = parseType(true);
-        if (!type.isValid())
-            failWith(243, 16, QStringLiteral("Type %1 is not a defined system type.").arg(typeToken.text));
+        const DeclaredType type = typeOf();
         expectSymbol(",");
         const Expr value = parseExpression();
-        QString style = QStringLiteral("-1");
-        if (acceptSymbol(","))
-            style = parseExpression().sql;
+        int style = -1;
+        if (acceptSymbol(",")) {
+            if (peek().kind != TsqlToken::Kind::Number)
+                fail(peek());
+            style = take().text.toInt();
+        }
         expectSymbol(")");
         return parseConversion(value, type, style);
     }
-    if (name == QLatin1String("count") || name == QLatin1String("count_big")) {
-        QString argument;
-        if (acceptSymbol("*")) {
-            argument = QStringLiteral("*");
-        } else {
-            if (acceptWord("distinct"))
-                argument = QStringLiteral("DISTINCT ");
-            else
-                acceptWord("all");
-            argument += parseExpression().sql;
-        }
+    if (name == QLatin1String("count")) {
+        expectSymbol("*");
         expectSymbol(")");
-        return Expr{QStringLiteral("count(") + argument + QLatin1Char(')'),
-                    hintOf(name == QLatin1String("count") ? SqlType::Int : SqlType::BigInt), {}};
+        return Expr{QStringLiteral("count(*)"), hintOf(SqlType::Int), {}};
     }
-    if (name == QLatin1String("getdate")) {
+    if (name == QLatin1String("isnull")) {
+        const Expr value = parseExpression();
+        expectSymbol(",");
+        const Expr replacement = parseExpression();
         expectSymbol(")");
-        return Expr{QStringLiteral("strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime')"), hintOf(SqlType::DateTime), {}};
-    }
-
-    struct Function { const char* name; const char* sqlite; int minArgs; int maxArgs; bool firstArgType; bool aggregate; };
-    static const Function functions[] = {
-        {"isnull", "ifnull", 2, 2, true, false}, {"coalesce", "coalesce", 2, 64, true, false},
-        {"nullif", "nullif", 2, 2, true, false}, {"sum", "sum", 1, 1, false, true}, {"avg", "avg", 1, 1, false, true},
-        {"min", "min", 1, 1, true, true}, {"max", "max", 1, 1, true, true}, {"upper", "upper", 1, 1, true, false},
-        {"lower", "lower", 1, 1, true, false}, {"ltrim", "ltrim", 1, 1, true, false},
-        {"rtrim", "rtrim", 1, 1, true, false}, {"len", "length", 1, 1, false, false},
-        {"substring", "substr", 3, 3, true, false}, {"replace", "replace", 3, 3, true, false},
-        {"abs", "abs", 1, 1, true, false},
-    };
-    for (const Function& function : functions) {
-        if (name != QLatin1String(function.name))
-            continue;
-        QStringList arguments;
-        TsqlTypeHint firstHint;
-        bool distinct = false;
-        if (!peek().isSymbol(")")) {
-            if (function.aggregate)
-                distinct = acceptWord("distinct");
-            do {
-                const Expr argument = parseExpression();
-                if (arguments.isEmpty())
-                    firstHint = argument.hint;
-                arguments.append(argument.sql);
-            } while (acceptSymbol(","));
-        }
-        expectSymbol(")");
-        if (arguments.size() < function.minArgs || arguments.size() > function.maxArgs)
-            failWith(174, 15, QStringLiteral("The %1 function requires %2 argument(s).").arg(name).arg(function.minArgs));
-        if (name == QLatin1String("len"))
-            // LEN does not count trailing blanks.
-            return Expr{QStringLiteral("length(rtrim(") + arguments.at(0) + QStringLiteral(", ' '))"), hintOf(SqlType::Int), {}};
-        return Expr{QLatin1String(function.sqlite) + QLatin1Char('(') + (distinct ? QStringLiteral("DISTINCT ") : QString())
-                        + arguments.join(QStringLiteral(", ")) + QLatin1Char(')'),
-                    function.firstArgType ? firstHint : TsqlTypeHint(), {}};
+        return Expr{QStringLiteral("ifnull(") + value.sql + QStringLiteral(", ") + replacement.sql + QLatin1Char(')'),
+                    value.hint, {}};
     }
     failWith(195, 15, QStringLiteral("'%1' is not a recognized built-in function name.").arg(name));
 }
 
-TsqlTranslator::Expr TsqlTranslator::parseConversion(const Expr& value, const DeclaredType& type, const QString& style)
+TsqlTranslator::Expr TsqlTranslator::parseConversion(const Expr& value, const DeclaredType& type, int style)
 {
     QString call = QStringLiteral("tsql_cast(") + value.sql + QStringLiteral(", ") + quoteString(type.declaration())
-        + QStringLiteral(", ") + style + QLatin1Char(')');
+        + QStringLiteral(", %1)").arg(style);
     // The CAST around the call gives the result the affinity of its type, so that an int
     // compared with '5' compares as numbers, as SQL Server's type precedence has it.
     if (type.isInteger() || type.base() == DeclaredType::Base::Bit)
         call = QStringLiteral("CAST(") + call + QStringLiteral(" AS INTEGER)");
-    else if (type.base() == DeclaredType::Base::Float || type.base() == DeclaredType::Base::Decimal)
+    else if (type.base() == DeclaredType::Base::Float)
         call = QStringLiteral("CAST(") + call + QStringLiteral(" AS REAL)");
     else if (type.isText())
         call = QStringLiteral("CAST(") + call + QStringLiteral(" AS TEXT)");
     return Expr{call, hintOf(type), {}};
-}
-
-TsqlTranslator::Expr TsqlTranslator::parseCase()
-{
-    take();
-    QString sql = QStringLiteral("(CASE");
-    if (!peek().isWord("when"))
-        sql += QLatin1Char(' ') + parseExpression().sql;
-    TsqlTypeHint hint;
-    bool any = false;
-    while (acceptWord("when")) {
-        sql += QStringLiteral(" WHEN ") + parseExpression().sql;
-        expectWord("then");
-        const Expr result = parseExpression();
-        hint = any ? mergeHints(hint, result.hint) : result.hint;
-        any = true;
-        sql += QStringLiteral(" THEN ") + result.sql;
-    }
-    if (!any)
-        fail(peek());
-    if (acceptWord("else")) {
-        const Expr result = parseExpression();
-        hint = mergeHints(hint, result.hint);
-        sql += QStringLiteral(" ELSE ") + result.sql;
-    }
-    expectWord("end");
-    return Expr{sql + QStringLiteral(" END)"), hint, {}};
 }
 
 // ---- binding ------------------------------------------------------------------------------
@@ -1230,10 +917,12 @@ bool TsqlTranslator::bind(const TsqlStatement& statement, TsqlBindContext& conte
         if (row.size() != names.size()) {
             if (statement.columns.isEmpty())
                 *error = makeSqlError(213, 16, QStringLiteral("Column name or number of supplied values does not match table definition."));
-            else if (row.size() < names.size())
-                *error = makeSqlError(109, 15, QStringLiteral("There are more columns in the INSERT statement than values specified in the VALUES clause. The number of values in the VALUES clause must match the number of columns specified in the INSERT statement."));
             else
-                *error = makeSqlError(110, 15, QStringLiteral("There are fewer columns in the INSERT statement than values specified in the VALUES clause. The number of values in the VALUES clause must match the number of columns specified in the INSERT statement."));
+                *error = makeSqlError(row.size() < names.size() ? 109 : 110, 15,
+                                      QStringLiteral("There are %1 columns in the INSERT statement than values specified in the VALUES "
+                                                     "clause. The number of values in the VALUES clause must match the number of "
+                                                     "columns specified in the INSERT statement.")
+                                          .arg(row.size() < names.size() ? QStringLiteral("more") : QStringLiteral("fewer")));
             return false;
         }
         QStringList cells;
@@ -1253,8 +942,6 @@ SqlError TsqlTranslator::sqliteError(const TsqlStatement& statement, const QStri
     static const QRegularExpression exists(QStringLiteral("^table (.*) already exists$"));
     static const QRegularExpression notNull(QStringLiteral("^NOT NULL constraint failed: ([^.]*)\\.(.*)$"));
     static const QRegularExpression unique(QStringLiteral("^(?:UNIQUE|PRIMARY KEY) constraint failed: ([^.]*)\\."));
-    static const QRegularExpression syntax(QStringLiteral("^near \"(.*)\": syntax error$"));
-    static const QRegularExpression noFunction(QStringLiteral("^no such function: (.*)$"));
     const auto lastPart = [](const QString& name) { return name.section(QLatin1Char('.'), -1); };
     const auto written = [&](const QString& sqliteName) {
         const QString table = lastPart(sqliteName);
@@ -1286,10 +973,9 @@ SqlError TsqlTranslator::sqliteError(const TsqlStatement& statement, const QStri
     if ((m = unique.match(message)).hasMatch())
         return makeSqlError(2627, 14, QStringLiteral("Violation of PRIMARY KEY constraint 'PK_%1'. Cannot insert duplicate key in object 'dbo.%1'.")
                                        .arg(written(m.captured(1))));
-    if ((m = syntax.match(message)).hasMatch())
-        return makeSqlError(102, 15, QStringLiteral("Incorrect syntax near '%1'.").arg(m.captured(1)));
-    if ((m = noFunction.match(message)).hasMatch())
-        return makeSqlError(195, 15, QStringLiteral("'%1' is not a recognized built-in function name.").arg(m.captured(1)));
+    // SQLite's own depth limits stand behind the translator's.
+    if (message.contains(QLatin1String("parser stack overflow")) || message.startsWith(QLatin1String("Expression tree is too large")))
+        return nestedTooDeeply();
     if (message.contains(QLatin1String("database is locked")) || message.contains(QLatin1String("database table is locked")))
         return makeSqlError(1222, 16, QStringLiteral("Lock request time out period exceeded."));
     return makeSqlError(50000, 16, message);

@@ -14,9 +14,13 @@ namespace sandbox {
 
 // The one place where T-SQL becomes SQLite. parse() reads a whole batch first, as SQL Server
 // compiles a batch before running it, so a syntax error anywhere runs nothing; bind() then turns
-// each statement into SQLite text against the session's current database when its turn comes.
+// each statement into SQLite text against the session's database when its turn comes.
+// Only the dialect the program and its tests use is understood; anything else is a syntax error.
 class TsqlTranslator {
 public:
+    // Nesting SQL Server accepts too (its own limit for nested subqueries); deeper is error 191.
+    static constexpr int MaxNesting = 32;
+
     // Name of the collation registered for text columns and comparisons.
     static const char* collationName();
 
@@ -37,12 +41,22 @@ private:
     struct SyntaxError {
         SqlError error;
     };
+    // Counts one level of nesting for as long as it lives.
+    class Nesting {
+    public:
+        explicit Nesting(TsqlTranslator& translator);
+        ~Nesting() { --m_translator.m_depth; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+
+    private:
+        TsqlTranslator& m_translator;
+    };
 
     const TsqlToken& peek(int ahead = 0) const;
     TsqlToken take();
     bool acceptWord(const char* keyword);
     bool acceptSymbol(const char* symbol);
-    void acceptClustering();
     void expectWord(const char* keyword);
     void expectSymbol(const char* symbol);
     [[noreturn]] void fail(const TsqlToken& token) const;
@@ -55,21 +69,16 @@ private:
     void parseStatement(TsqlStatement* statement);
     void parseInsert(TsqlStatement* statement);
     void parseUpdate(TsqlStatement* statement);
-    void parseDelete(TsqlStatement* statement);
     void parseCreate(TsqlStatement* statement);
-    void parseSet(TsqlStatement* statement);
     void parseIf(TsqlStatement* statement);
 
-    QString parseQuery(bool topLevel, QVector<TsqlTypeHint>* hints, bool* compound = nullptr);
-    QString parseSelectCore(bool topLevel, QVector<TsqlTypeHint>* hints, QString* limit);
+    QString parseQuery(bool topLevel, QVector<TsqlTypeHint>* hints);
     QString parseFromList(bool columnsNamed);
-    QString parseTableSource();
     QString parseTableName(bool target, bool allowAlias);
     QString parseColumnDefinition(int ordinal);
     DeclaredType parseType(bool conversion);
 
     Expr parseExpression();
-    Expr parseOr();
     Expr parseAnd();
     Expr parseNot();
     Expr parseComparison();
@@ -78,12 +87,14 @@ private:
     Expr parseUnary();
     Expr parsePrimary();
     Expr parseFunction(const QString& name);
-    Expr parseConversion(const Expr& value, const DeclaredType& type, const QString& style);
-    Expr parseCase();
+    Expr parseConversion(const Expr& value, const DeclaredType& type, int style);
+    Expr arithmetic(const QString& op, const Expr& left, const Expr& right) const;
+    QString parseSubquery();
     QStringList parseExpressionList();
 
     QVector<TsqlToken> m_tokens;
     int m_pos = 0;
+    int m_depth = 0;
     QVector<TsqlTableRef>* m_tables = nullptr;
 };
 

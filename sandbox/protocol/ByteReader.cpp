@@ -22,12 +22,6 @@ void ByteReader::seek(qsizetype position)
     m_position = position;
 }
 
-void ByteReader::skip(qsizetype count)
-{
-    if (take(count))
-        m_position += count;
-}
-
 bool ByteReader::take(qsizetype count)
 {
     if (count < 0 || count > remaining()) {
@@ -70,24 +64,6 @@ quint16 ByteReader::u16be()
     const auto value = qFromBigEndian<quint16>(m_data.data() + m_position);
     m_position += 2;
     return value;
-}
-
-quint32 ByteReader::u32be()
-{
-    if (!take(4))
-        return 0;
-    const auto value = qFromBigEndian<quint32>(m_data.data() + m_position);
-    m_position += 4;
-    return value;
-}
-
-QByteArray ByteReader::bytes(qsizetype count)
-{
-    if (!take(count))
-        return {};
-    QByteArray out = m_data.sliced(m_position, count).toByteArray();
-    m_position += count;
-    return out;
 }
 
 QString ByteReader::utf16(qsizetype units)

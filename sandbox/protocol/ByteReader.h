@@ -13,18 +13,14 @@ public:
     explicit ByteReader(QByteArrayView data, qsizetype position = 0);
 
     bool ok() const { return m_ok; }
-    qsizetype position() const { return m_position; }
     qsizetype size() const { return m_data.size(); }
     qsizetype remaining() const { return m_data.size() - m_position; }
     void seek(qsizetype position);
-    void skip(qsizetype count);
 
     quint8 u8();
     quint16 u16le();
     quint32 u32le();
     quint16 u16be();
-    quint32 u32be();
-    QByteArray bytes(qsizetype count);
     // UTF-16LE text of the given number of code units.
     QString utf16(qsizetype units);
 

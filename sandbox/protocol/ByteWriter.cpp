@@ -76,12 +76,6 @@ void ByteWriter::bVarByte(QByteArrayView data)
     bytes(cut);
 }
 
-void ByteWriter::patchU16le(qsizetype at, quint16 value)
-{
-    Q_ASSERT(at >= 0 && at + 2 <= m_data.size());
-    qToLittleEndian(value, m_data.data() + at);
-}
-
 QByteArray ByteWriter::take()
 {
     QByteArray out;

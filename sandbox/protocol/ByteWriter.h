@@ -24,8 +24,6 @@ public:
     void usVarChar(QStringView text);
     // One-byte byte count, then the bytes.
     void bVarByte(QByteArrayView data);
-    // Overwrites two bytes already written, for lengths known only at the end.
-    void patchU16le(qsizetype at, quint16 value);
 
     qsizetype size() const { return m_data.size(); }
     bool isEmpty() const { return m_data.isEmpty(); }

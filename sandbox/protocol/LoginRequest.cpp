@@ -76,13 +76,8 @@ std::optional<LoginRequest> LoginRequest::parse(QByteArrayView payload, QString*
         return trimTerminators(reader.utf16(units));
     };
 
-    login.m_hostName = text(36);
     login.m_userName = text(40);
     login.m_password = text(44, true);
-    login.m_appName = text(48);
-    login.m_serverName = text(52);
-    login.m_libraryName = text(60);
-    login.m_language = text(64);
     login.m_database = text(68);
     if (!ok) {
         setError(error, QStringLiteral("a login field lies outside the message"));

@@ -59,9 +59,12 @@ bool MessageReader::takePacket()
     const QByteArrayView body(header + tds::HeaderSize, length - tds::HeaderSize);
     m_consumed += length;
 
-    // An attention is a signal of its own, even between the packets of another request.
+    // An attention is a signal of its own, even between the packets of another request, which
+    // it abandons: what follows starts a new request.
     if (type == tds::Attention) {
         m_ready.push_back(TdsMessage{type, {}});
+        m_partial = {};
+        m_inMessage = false;
         return true;
     }
     if (status & tds::Ignore) {

@@ -15,6 +15,8 @@ class MessageReader {
 public:
     explicit MessageReader(int maxPacketSize = 32768, qsizetype maxMessageSize = 64 * 1024 * 1024);
 
+    // Messages that would grow beyond this fail the stream from now on.
+    void setMaxMessageSize(qsizetype bytes) { m_maxMessageSize = bytes; }
     // Takes received bytes; false once the stream is malformed.
     bool feed(QByteArrayView bytes);
     bool hasMessage() const { return !m_ready.empty(); }

@@ -14,11 +14,9 @@ public:
     void setPacketSize(int packetSize);
     int packetSize() const { return m_packetSize; }
     void setSpid(quint16 spid);
-    quint16 spid() const { return m_spid; }
 
     // Starts a message unless one is under way.
     void begin(quint8 type);
-    bool inMessage() const { return m_inMessage; }
     void append(QByteArrayView payload);
     // Packets that are complete so far; none of them ends the message.
     QByteArray takePackets();

@@ -33,7 +33,22 @@ quint8 PreloginMessage::encryption() const
     return value.isEmpty() ? quint8(EncryptOff) : static_cast<quint8>(value[0]);
 }
 
-QByteArray PreloginMessage::serverReply(quint8 major, quint8 minor, quint16 build)
+PreloginMessage::EncryptionChoice PreloginMessage::chooseEncryption(quint8 client, bool offered, bool required)
+{
+    if (!offered)
+        return {EncryptNotSupported, Session::Plain};
+    const bool clientWantsAll = client == EncryptOn || client == EncryptRequired;
+    if (required) {
+        if (client == EncryptNotSupported)
+            return {EncryptRequired, Session::Refused};
+        return {quint8(clientWantsAll ? EncryptOn : EncryptRequired), Session::Whole};
+    }
+    if (client == EncryptNotSupported)
+        return {EncryptNotSupported, Session::Plain};
+    return clientWantsAll ? EncryptionChoice{EncryptOn, Session::Whole} : EncryptionChoice{EncryptOff, Session::LoginOnly};
+}
+
+QByteArray PreloginMessage::serverReply(quint8 major, quint8 minor, quint16 build, quint8 encryption)
 {
     ByteWriter version;
     version.u8(major);
@@ -43,8 +58,7 @@ QByteArray PreloginMessage::serverReply(quint8 major, quint8 minor, quint16 buil
 
     const std::vector<std::pair<quint8, QByteArray>> options = {
         {Version, version.data()},
-        // Not supported: clients then log in without starting TLS.
-        {Encryption, QByteArray(1, char(EncryptNotSupported))},
+        {Encryption, QByteArray(1, char(encryption))},
         {Instance, QByteArray(1, '\0')},
         {Mars, QByteArray(1, '\0')},
     };

@@ -19,8 +19,6 @@ public:
     explicit TokenWriter(TdsVersion version = {}, QString serverName = {});
 
     void setVersion(TdsVersion version) { m_version = version; }
-    TdsVersion version() const { return m_version; }
-    void setServerName(const QString& name) { m_serverName = name; }
 
     void loginAck(const QString& program, quint8 major, quint8 minor, quint16 build);
     void envDatabase(const QString& newName, const QString& oldName);

@@ -1,11 +1,12 @@
 #include "ClientConnection.h"
 
-#include "Backend.h"
+#include "BatchRunner.h"
 #include "FaultInjector.h"
 #include "StatementLog.h"
+#include "engine/DataDirectory.h"
+#include "engine/Session.h"
 #include "protocol/LoginRequest.h"
 #include "protocol/PreloginMessage.h"
-#include "protocol/RpcRequest.h"
 #include "protocol/SqlBatch.h"
 #include "protocol/TdsDefs.h"
 
@@ -13,11 +14,8 @@ namespace sandbox {
 
 namespace {
 
+// Drivers pick their features from this name and the profile's major version.
 const QString ProgramName = QStringLiteral("Microsoft SQL Server");
-// Reported as 15.0.2000: drivers pick their features from the major version.
-constexpr quint8 ProgramMajor = 15;
-constexpr quint8 ProgramMinor = 0;
-constexpr quint16 ProgramBuild = 2000;
 
 }  // namespace
 
@@ -28,11 +26,7 @@ ClientConnection::ClientConnection(Settings settings)
 {
 }
 
-ClientConnection::~ClientConnection()
-{
-    if (m_execution)
-        m_execution->cancel();
-}
+ClientConnection::~ClientConnection() = default;
 
 SqlError ClientConnection::messageOf(int number, int state, int severity, const QString& text) const
 {
@@ -60,7 +54,7 @@ void ClientConnection::handle(const TdsMessage& message)
     case State::AwaitingPrelogin:
         if (message.type == tds::Prelogin)
             prelogin(message);
-        else if (message.type == tds::Login7)
+        else if (message.type == tds::Login7 && !m_settings.forceEncryption)  // a client older than prelogin
             login(message);
         else
             abort(QStringLiteral("request of type %1 before login").arg(message.type));
@@ -76,16 +70,9 @@ void ClientConnection::handle(const TdsMessage& message)
         case tds::SqlBatch:
             batch(message);
             return;
-        case tds::Rpc: {
-            const auto rpc = RpcRequest::parse(message.payload, m_version);
-            if (!rpc) {
-                abort(QStringLiteral("malformed remote procedure call"));
-                return;
-            }
-            refuse(messageOf(2812, 62, 16,
-                             QStringLiteral("Could not find stored procedure '%1'.").arg(rpc->procedureName())));
+        case tds::Rpc:
+            refuse(messageOf(50000, 1, 16, QStringLiteral("Remote procedure calls are not supported by this server.")));
             return;
-        }
         case tds::TransactionManager:
             refuse(messageOf(50000, 1, 16, QStringLiteral("Transaction requests are not supported by this server.")));
             return;
@@ -101,11 +88,22 @@ void ClientConnection::handle(const TdsMessage& message)
 
 void ClientConnection::prelogin(const TdsMessage& message)
 {
-    if (!PreloginMessage::parse(message.payload)) {
+    const auto request = PreloginMessage::parse(message.payload);
+    if (!request) {
         abort(QStringLiteral("malformed prelogin"));
         return;
     }
-    m_output += m_packets.message(tds::Reply, PreloginMessage::serverReply(ProgramMajor, ProgramMinor, ProgramBuild));
+    const ServerProfile& profile = m_settings.profile;
+    const auto choice =
+        PreloginMessage::chooseEncryption(request->encryption(), profile.offersTls(), m_settings.forceEncryption);
+    m_encryption = choice.session;
+    m_output += m_packets.message(
+        tds::Reply, PreloginMessage::serverReply(profile.major(), profile.minor(), profile.build(), choice.answer));
+    if (choice.session == PreloginMessage::Session::Refused) {
+        m_state = State::Closed;
+        m_closeAfterReply = true;
+        return;
+    }
     m_state = State::AwaitingLogin;
 }
 
@@ -117,7 +115,7 @@ void ClientConnection::login(const TdsMessage& message)
         abort(error);
         return;
     }
-    m_version = TdsVersion::negotiate(request->tdsVersion());
+    m_version = m_settings.profile.acknowledge(request->tdsVersion());
     m_tokens.setVersion(m_version);
     const int requestedSize = request->packetSize() == 0 ? tds::DefaultPacketSize : int(qMin<quint32>(request->packetSize(), tds::MaxPacketSize));
     m_packets.setPacketSize(requestedSize);
@@ -128,8 +126,8 @@ void ClientConnection::login(const TdsMessage& message)
         return;
     }
     const QString wanted = request->database().isEmpty() ? QString::fromLatin1(DefaultDatabase) : request->database();
-    if (m_settings.backend->hasDatabase(wanted))
-        m_session = m_settings.backend->open(wanted);
+    if (m_settings.directory->hasDatabase(wanted))
+        m_session = std::make_unique<Session>(*m_settings.directory, wanted);
     if (!m_session) {
         refuseLogin(request->userName(), wanted);
         return;
@@ -144,7 +142,7 @@ void ClientConnection::login(const TdsMessage& message)
     m_tokens.info(messageOf(5701, 2, 0, QStringLiteral("Changed database context to '%1'.").arg(m_database)));
     m_tokens.envCollation(TokenWriter::chineseCollation());
     m_tokens.envLanguage(QStringLiteral("us_english"), QString());
-    m_tokens.loginAck(ProgramName, ProgramMajor, ProgramMinor, ProgramBuild);
+    m_tokens.loginAck(ProgramName, m_settings.profile.major(), m_settings.profile.minor(), m_settings.profile.build());
     m_tokens.envPacketSize(m_packets.packetSize(), tds::DefaultPacketSize);
     m_tokens.done(tds::DoneFinal);
     finishReply();
@@ -197,15 +195,12 @@ void ClientConnection::batch(const TdsMessage& message)
     beginReply();
     m_pendingDone = false;
     m_errorSinceDone = false;
-    m_execution = m_session->run(sql);
-    if (!m_execution)
-        finishBatch();
+    m_execution = std::make_unique<BatchRunner>(*m_session, sql, m_version, m_wake);
 }
 
 void ClientConnection::attention()
 {
     if (m_execution) {
-        m_execution->cancel();
         m_execution.reset();
         flushPendingDone(true);
     }
@@ -222,41 +217,43 @@ bool ClientConnection::isReplying() const
 
 QByteArray ClientConnection::takeOutput(qsizetype maxBytes)
 {
-    while (m_execution && m_output.size() < maxBytes)
-        step();
+    while (m_execution && m_output.size() < maxBytes && step()) {
+    }
     QByteArray out;
     out.swap(m_output);
     return out;
 }
 
-void ClientConnection::step()
+bool ClientConnection::step()
 {
     BatchEvent event;
-    if (!m_execution->next(event)) {
+    QByteArray rows;
+    switch (m_execution->take(event, rows)) {
+    case BatchRunner::Pull::Wait:
+        return false;
+    case BatchRunner::Pull::End:
         finishBatch();
-        return;
+        return true;
+    case BatchRunner::Pull::Rows:
+        flushTokens();
+        m_packets.append(rows);
+        m_output += m_packets.takePackets();
+        return true;
+    case BatchRunner::Pull::Event:
+        break;
     }
     switch (event.kind) {
     case BatchEvent::Kind::Columns:
         flushPendingDone(true);
         m_tokens.columns(event.columns);
         break;
-    case BatchEvent::Kind::Row:
-        m_tokens.row(event.row);
+    case BatchEvent::Kind::Row:  // rows arrive encoded, as Pull::Rows
         break;
     case BatchEvent::Kind::Error:
         flushPendingDone(true);
         m_tokens.error(event.error);
         m_errorSinceDone = true;
         break;
-    case BatchEvent::Kind::DatabaseChanged: {
-        flushPendingDone(true);
-        const QString previous = m_database;
-        m_database = event.database;
-        m_tokens.envDatabase(m_database, previous);
-        m_tokens.info(messageOf(5701, 1, 0, QStringLiteral("Changed database context to '%1'.").arg(m_database)));
-        break;
-    }
     case BatchEvent::Kind::Done:
         flushPendingDone(true);
         m_pendingDone = true;
@@ -267,6 +264,7 @@ void ClientConnection::step()
         break;
     }
     flushTokens();
+    return true;
 }
 
 void ClientConnection::finishBatch()
@@ -309,10 +307,7 @@ void ClientConnection::finishReply()
 
 void ClientConnection::abort(const QString& reason)
 {
-    if (m_execution) {
-        m_execution->cancel();
-        m_execution.reset();
-    }
+    m_execution.reset();
     m_abortReason = reason.isEmpty() ? QStringLiteral("malformed request") : reason;
 }
 

@@ -15,13 +15,17 @@ constexpr qsizetype ChunkBytes = 64 * 1024;
 constexpr qint64 HighWater = 1024 * 1024;
 // Steps taken before yielding to the other connections.
 constexpr int StepsPerTurn = 32;
+// What a client may send in one message before its login is accepted: a prelogin or a login with
+// every field at its longest fits many times over. Afterwards a batch may be far longer.
+constexpr qsizetype LoginMessageBytes = 16 * 1024;
+constexpr qsizetype MessageBytes = 64 * 1024 * 1024;
 
 }  // namespace
 
-ConnectionChannel::ConnectionChannel(QTcpSocket* socket, ClientConnection::Settings settings, FaultInjector& faults,
-                                     QObject* parent)
-    : QObject(parent), m_socket(socket), m_faults(faults), m_connection(std::move(settings)),
-      m_dropGeneration(faults.dropAllGeneration())
+ConnectionChannel::ConnectionChannel(QTcpSocket* socket, ClientConnection::Settings settings,
+                                     ConnectionSecurity::Settings security, FaultInjector& faults, QObject* parent)
+    : QObject(parent), m_socket(socket), m_faults(faults), m_security(std::move(security), settings.spid),
+      m_connection(std::move(settings))
 {
     m_socket->setParent(this);
     connect(m_socket, &QTcpSocket::readyRead, this, &ConnectionChannel::onReadyRead);
@@ -31,6 +35,7 @@ ConnectionChannel::ConnectionChannel(QTcpSocket* socket, ClientConnection::Setti
         if (error == QAbstractSocket::RemoteHostClosedError || m_socket->state() == QAbstractSocket::UnconnectedState)
             finish();
     });
+    m_connection.setWakeHandler([this] { QMetaObject::invokeMethod(this, &ConnectionChannel::pump, Qt::QueuedConnection); });
     // Bytes may have arrived before the signals were connected.
     if (m_socket->bytesAvailable() > 0)
         QTimer::singleShot(0, this, &ConnectionChannel::onReadyRead);
@@ -52,6 +57,7 @@ void ConnectionChannel::finish()
         return;
     m_finished = true;
     m_queue.clear();
+    m_security.closed();
     emit closed(this);
 }
 
@@ -59,21 +65,39 @@ void ConnectionChannel::onReadyRead()
 {
     if (m_finished || m_closing)
         return;
-    if (!m_reader.feed(m_socket->readAll())) {
+    QByteArray plain;
+    const bool readable = m_security.receive(m_socket->readAll(), &plain);
+    const QByteArray handshake = m_security.takeHandshakeOutput();
+    if (!handshake.isEmpty())
+        m_socket->write(handshake);
+    if (!readable) {
+        closeAfterWriting();  // a TLS alert may be on its way to the client
+        return;
+    }
+    m_reader.setMaxMessageSize(m_connection.state() == ClientConnection::State::LoggedIn ? MessageBytes : LoginMessageBytes);
+    if (!m_reader.feed(plain)) {
         drop();
         return;
     }
-    while (m_reader.hasMessage() && !m_finished)
-        accept(m_reader.takeMessage());
+    while (m_reader.hasMessage() && !m_finished) {
+        TdsMessage message = m_reader.takeMessage();
+        if (message.type == tds::Login7)
+            m_security.loginReceived();
+        accept(std::move(message));
+    }
     pump();
+}
+
+void ConnectionChannel::closeAfterWriting()
+{
+    m_closing = true;
+    m_socket->disconnectFromHost();
+    if (m_socket->state() == QAbstractSocket::UnconnectedState)
+        finish();
 }
 
 void ConnectionChannel::accept(TdsMessage message)
 {
-    if (m_faults.dropAllGeneration() != m_dropGeneration) {
-        drop();
-        return;
-    }
     // A black hole: requests are swallowed and nothing is ever answered.
     if (m_faults.unresponsive())
         return;
@@ -122,22 +146,23 @@ void ConnectionChannel::pump()
             return;
         if (m_connection.isReplying()) {
             const QByteArray out = m_connection.takeOutput(ChunkBytes);
-            if (!out.isEmpty())
-                m_socket->write(out);
+            if (out.isEmpty())  // the batch is still at work; it wakes the channel when it has more
+                return;
+            m_socket->write(m_security.send(out));
             continue;
         }
         if (m_connection.closeAfterReply()) {
             // Sent in full before the socket closes; finish() follows the disconnect.
-            m_closing = true;
-            m_socket->disconnectFromHost();
-            if (m_socket->state() == QAbstractSocket::UnconnectedState)
-                finish();
+            closeAfterWriting();
             return;
         }
         if (!m_queue.empty() && m_queue.front().ready) {
             const TdsMessage message = std::move(m_queue.front().message);
             m_queue.pop_front();
             m_connection.handle(message);
+            // The TLS handshake, if any, follows the prelogin answer.
+            if (message.type == tds::Prelogin && !m_connection.abortRequested())
+                m_security.begin(m_connection.encryption());
             continue;
         }
         return;

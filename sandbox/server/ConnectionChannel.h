@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClientConnection.h"
+#include "ConnectionSecurity.h"
 #include "protocol/MessageReader.h"
 
 #include <QObject>
@@ -17,8 +18,8 @@ class ConnectionChannel : public QObject {
     Q_OBJECT
 
 public:
-    ConnectionChannel(QTcpSocket* socket, ClientConnection::Settings settings, FaultInjector& faults,
-                      QObject* parent = nullptr);
+    ConnectionChannel(QTcpSocket* socket, ClientConnection::Settings settings, ConnectionSecurity::Settings security,
+                      FaultInjector& faults, QObject* parent = nullptr);
     ~ConnectionChannel() override;
 
     // Closes the connection at once, without a reply.
@@ -39,14 +40,16 @@ private:
     void pump();
     void schedulePump();
     void finish();
+    // Closes once everything written has been sent.
+    void closeAfterWriting();
 
     QTcpSocket* m_socket;
     FaultInjector& m_faults;
     MessageReader m_reader;
+    ConnectionSecurity m_security;
     ClientConnection m_connection;
     std::deque<Pending> m_queue;
     quint64 m_nextSerial = 0;
-    quint64 m_dropGeneration;
     bool m_pumpScheduled = false;
     bool m_closing = false;
     bool m_finished = false;

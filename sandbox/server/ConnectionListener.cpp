@@ -9,9 +9,10 @@
 
 namespace sandbox {
 
-ConnectionListener::ConnectionListener(Backend& backend, FaultInjector& faults, StatementLog& log, QString password,
-                                       QObject* parent)
-    : QObject(parent), m_backend(backend), m_faults(faults), m_log(log), m_password(std::move(password)),
+ConnectionListener::ConnectionListener(const DataDirectory& directory, FaultInjector& faults, StatementLog& log, QString password,
+                                       Security security, QObject* parent)
+    : QObject(parent), m_directory(directory), m_faults(faults), m_log(log), m_password(std::move(password)),
+      m_security(std::move(security)),
       m_serverName(QSysInfo::machineHostName().toUpper())
 {
 }
@@ -44,15 +45,17 @@ void ConnectionListener::onNewConnection()
 {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
         ClientConnection::Settings settings;
-        settings.backend = &m_backend;
+        settings.directory = &m_directory;
         settings.faults = &m_faults;
         settings.log = &m_log;
         settings.nextConnectionId = [this] { return ++m_loggedIn; };
         settings.password = m_password;
         settings.serverName = m_serverName;
         settings.spid = m_nextSpid;
+        settings.profile = m_security.profile;
+        settings.forceEncryption = m_security.forceEncryption;
         m_nextSpid = m_nextSpid >= 0x7FFF ? 51 : m_nextSpid + 1;
-        auto* channel = new ConnectionChannel(socket, std::move(settings), m_faults, this);
+        auto* channel = new ConnectionChannel(socket, std::move(settings), m_security.transport, m_faults, this);
         connect(channel, &ConnectionChannel::closed, this, &ConnectionListener::onClosed);
         m_channels.append(channel);
     }
@@ -62,13 +65,6 @@ void ConnectionListener::onClosed(ConnectionChannel* channel)
 {
     m_channels.removeOne(channel);
     channel->deleteLater();
-}
-
-void ConnectionListener::dropAll()
-{
-    const QList<ConnectionChannel*> channels = m_channels;
-    for (ConnectionChannel* channel : channels)
-        channel->drop();
 }
 
 void ConnectionListener::shutdown()

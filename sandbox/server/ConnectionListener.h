@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ConnectionSecurity.h"
+#include "ServerProfile.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -8,8 +11,8 @@ class QTcpServer;
 
 namespace sandbox {
 
-class Backend;
 class ConnectionChannel;
+class DataDirectory;
 class FaultInjector;
 class StatementLog;
 
@@ -18,15 +21,19 @@ class ConnectionListener : public QObject {
     Q_OBJECT
 
 public:
-    ConnectionListener(Backend& backend, FaultInjector& faults, StatementLog& log, QString password,
+    // How the server presents itself and encrypts: the same for every connection.
+    struct Security {
+        ServerProfile profile;
+        bool forceEncryption = false;
+        ConnectionSecurity::Settings transport;
+    };
+
+    ConnectionListener(const DataDirectory& directory, FaultInjector& faults, StatementLog& log, QString password, Security security,
                        QObject* parent = nullptr);
     ~ConnectionListener() override;
 
     bool listen(quint16 port, QString* error);
     quint16 port() const;
-    int connectionCount() const { return int(m_channels.size()); }
-    // Closes every client connection; listening goes on.
-    void dropAll();
     // Stops listening and closes every client connection.
     void shutdown();
 
@@ -34,10 +41,11 @@ private:
     void onNewConnection();
     void onClosed(ConnectionChannel* channel);
 
-    Backend& m_backend;
+    const DataDirectory& m_directory;
     FaultInjector& m_faults;
     StatementLog& m_log;
     QString m_password;
+    Security m_security;
     QString m_serverName;
     QTcpServer* m_server = nullptr;
     QList<ConnectionChannel*> m_channels;

@@ -16,18 +16,6 @@ void FaultInjector::dropConnectionOn(const QRegularExpression& pattern)
     m_drops.push_back(pattern);
 }
 
-void FaultInjector::dropAllConnections()
-{
-    std::function<void()> handler;
-    {
-        QMutexLocker lock(&m_mutex);
-        ++m_dropAllGeneration;
-        handler = m_dropAllHandler;
-    }
-    if (handler)
-        handler();
-}
-
 void FaultInjector::setDelay(std::chrono::milliseconds delay)
 {
     QMutexLocker lock(&m_mutex);
@@ -81,18 +69,6 @@ bool FaultInjector::unresponsive() const
 {
     QMutexLocker lock(&m_mutex);
     return m_unresponsive;
-}
-
-quint64 FaultInjector::dropAllGeneration() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_dropAllGeneration;
-}
-
-void FaultInjector::setDropAllHandler(std::function<void()> handler)
-{
-    QMutexLocker lock(&m_mutex);
-    m_dropAllHandler = std::move(handler);
 }
 
 }  // namespace sandbox

@@ -4,7 +4,6 @@
 #include <QRegularExpression>
 #include <QString>
 #include <chrono>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -17,8 +16,6 @@ public:
     void failStatements(const QRegularExpression& pattern, int number, const QString& message);
     // The next batch whose text matches the pattern is not answered: its connection is closed.
     void dropConnectionOn(const QRegularExpression& pattern);
-    // Closes every open client connection now (the server keeps listening).
-    void dropAllConnections();
     // Every answer waits this long before it is sent.
     void setDelay(std::chrono::milliseconds delay);
     // Connections are accepted but never answered (a black hole), until switched off.
@@ -31,9 +28,6 @@ public:
     bool takeDropFor(const QString& sql);
     std::chrono::milliseconds delay() const;
     bool unresponsive() const;
-    quint64 dropAllGeneration() const;
-    // Called (on the caller's thread) by dropAllConnections(), so the server can act at once.
-    void setDropAllHandler(std::function<void()> handler);
 
 private:
     mutable QMutex m_mutex;
@@ -42,8 +36,6 @@ private:
     std::vector<QRegularExpression> m_drops;
     std::chrono::milliseconds m_delay{0};
     bool m_unresponsive = false;
-    quint64 m_dropAllGeneration = 0;
-    std::function<void()> m_dropAllHandler;
 };
 
 }  // namespace sandbox

@@ -64,36 +64,23 @@ QByteArray StatementLog::jsonLine(const StatementRecord& record)
 
 void StatementLog::record(const StatementRecord& record)
 {
-    std::function<void(const StatementRecord&)> hook;
+    std::vector<std::function<void(const StatementRecord&)>> hooks;
     {
         QMutexLocker lock(&m_mutex);
-        m_records.append(record);
         if (m_file.isOpen()) {
             m_file.write(jsonLine(record));
             m_file.flush();
         }
-        hook = m_hook;
+        hooks = m_hooks;
     }
-    if (hook)
+    for (const auto& hook : hooks)
         hook(record);
 }
 
-QList<StatementRecord> StatementLog::records() const
+void StatementLog::addHook(std::function<void(const StatementRecord&)> hook)
 {
     QMutexLocker lock(&m_mutex);
-    return m_records;
-}
-
-void StatementLog::clear()
-{
-    QMutexLocker lock(&m_mutex);
-    m_records.clear();
-}
-
-void StatementLog::setHook(std::function<void(const StatementRecord&)> hook)
-{
-    QMutexLocker lock(&m_mutex);
-    m_hook = std::move(hook);
+    m_hooks.push_back(std::move(hook));
 }
 
 }  // namespace sandbox

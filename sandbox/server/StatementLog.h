@@ -3,30 +3,27 @@
 #include "SandboxServer.h"
 
 #include <QFile>
-#include <QList>
 #include <QMutex>
 #include <functional>
+#include <vector>
 
 namespace sandbox {
 
-// Every batch the server received, kept in memory, passed to a hook and, when a file is
-// given, appended to it as one JSON object per line, flushed line by line.
+// Every batch the server received, passed to the hooks and, when a file is given, appended to it as
+// one JSON object per line, flushed line by line. Nothing is kept in memory.
 class StatementLog {
 public:
     bool openFile(const QString& path, QString* error);
     void record(const StatementRecord& record);
 
-    QList<StatementRecord> records() const;
-    void clear();
-    void setHook(std::function<void(const StatementRecord&)> hook);
+    void addHook(std::function<void(const StatementRecord&)> hook);
 
     // {"connection": N, "database": "...", "sql": "..."} and a line feed.
     static QByteArray jsonLine(const StatementRecord& record);
 
 private:
-    mutable QMutex m_mutex;
-    QList<StatementRecord> m_records;
-    std::function<void(const StatementRecord&)> m_hook;
+    QMutex m_mutex;
+    std::vector<std::function<void(const StatementRecord&)>> m_hooks;
     QFile m_file;
 };
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QMap>
-#include <QString>
 #include <QStringList>
 #include <QVariant>
 
@@ -22,33 +21,20 @@ public:
     // tables too big to hold as text.
     static DatabaseSnapshot take(sandbox::Fixture& fixture, const QStringList& countOnly = {});
 
-    // What changed from this snapshot to the later one, one line per row, sorted:
-    // "- db.table: row" gone, "+ db.table: row" new, "dropped db.table", "created db.table",
-    // "count db.table: N -> M". Empty when nothing changed.
+    // What changed from this snapshot to the later one, sorted: "- db.table: row" gone,
+    // "+ db.table: row" new, "dropped db.table", "created db.table", "count db.table: N -> M".
     QStringList differences(const DatabaseSnapshot& later) const;
 
-    // The lines differences() gives for one row or table, for building the expected list.
+    // The lines differences() gives for a row gone (its values as text, "NULL" for null,
+    // date-times as yyyy-MM-dd HH:mm:ss, joined by " | ") or a table dropped.
     static QString removed(const QString& database, const QString& table, const QVariantList& row);
-    static QString added(const QString& database, const QString& table, const QVariantList& row);
-    static QString removedRow(const QString& database, const QString& table, const QString& rowText);
     static QString dropped(const QString& database, const QString& table);
 
-    // A row's values as text: "NULL" for null, date-times as yyyy-MM-dd HH:mm:ss, joined by " | ".
+private:
+    static QString key(const QString& database, const QString& table) { return (database + '.' + table).toLower(); }
     static QString rowText(const QVariantList& row);
 
-    qint64 rowCount(const QString& database, const QString& table) const;
-    // The rows of a table as rowText() gives them, each as often as it occurs, sorted.
-    QStringList rowTexts(const QString& database, const QString& table) const;
-    int tableCount() const { return int(m_tables.size()); }
-
-private:
-    static QString key(const QString& database, const QString& table);
-
-    struct Table {
-        QString name;          // as "database.table", spelt as the catalogue spells it
-        QMap<QString, int> rows;  // row text -> how often it occurs
-        qint64 count = 0;
-        bool countOnly = false;
-    };
-    QMap<QString, Table> m_tables;  // by lower-case key
+    // By lower-case "database.table": the rows as text, sorted, or for a count-only table its count.
+    QMap<QString, QStringList> m_rows;
+    QMap<QString, qint64> m_counts;
 };

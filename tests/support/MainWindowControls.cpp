@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTableWidget>
 
@@ -28,6 +29,11 @@ QComboBox* MainWindowControls::combo(int number)
 QTableWidget* MainWindowControls::list(int number)
 {
     return qobject_cast<QTableWidget*>(find(QStringLiteral("ListView%1").arg(number)));
+}
+
+QRadioButton* MainWindowControls::option(int number)
+{
+    return qobject_cast<QRadioButton*>(find(QStringLiteral("Option%1").arg(number)));
 }
 
 void MainWindowControls::showTab(int index)
@@ -62,5 +68,13 @@ QStringList MainWindowControls::rows(const QTableWidget* list)
             cells.append(list->item(row, column) ? list->item(row, column)->text() : QString());
         texts.append(cells.join(QLatin1Char(' ')));
     }
+    return texts;
+}
+
+QStringList MainWindowControls::column(const QTableWidget* list, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < list->rowCount(); ++row)
+        texts.append(list->item(row, column) ? list->item(row, column)->text() : QString());
     return texts;
 }

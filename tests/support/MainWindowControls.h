@@ -5,6 +5,7 @@
 
 class QComboBox;
 class QPushButton;
+class QRadioButton;
 class QTableWidget;
 class QWidget;
 
@@ -17,6 +18,7 @@ public:
     static QPushButton* command(int number);
     static QComboBox* combo(int number);
     static QTableWidget* list(int number);
+    static QRadioButton* option(int number);
     static void showTab(int index);
 
     // As the user's pick from a drop-down list: the entry becomes current, then the click.
@@ -26,4 +28,6 @@ public:
     static QStringList entries(const QComboBox* combo);
     // Each row's texts joined by single blanks, top to bottom.
     static QStringList rows(const QTableWidget* list);
+    // The texts of one column, top to bottom.
+    static QStringList column(const QTableWidget* list, int column);
 };

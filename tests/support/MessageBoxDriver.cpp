@@ -1,25 +1,27 @@
 #include "MessageBoxDriver.h"
 
-#include <QAbstractButton>
 #include <QPushButton>
 #include <QApplication>
-#include <QTest>
 
 namespace {
 
-constexpr QMessageBox::StandardButton allButtons[] = {
-    QMessageBox::Ok,       QMessageBox::Save,   QMessageBox::SaveAll,         QMessageBox::Open,
-    QMessageBox::Yes,      QMessageBox::YesToAll, QMessageBox::No,            QMessageBox::NoToAll,
-    QMessageBox::Abort,    QMessageBox::Retry,  QMessageBox::Ignore,          QMessageBox::Close,
-    QMessageBox::Cancel,   QMessageBox::Discard, QMessageBox::Help,           QMessageBox::Apply,
-    QMessageBox::Reset,    QMessageBox::RestoreDefaults,
-};
+QList<MessageBoxDriver*>& liveDrivers()
+{
+    static QList<MessageBoxDriver*> drivers;
+    return drivers;
+}
 
 }  // namespace
+
+MessageBoxDriver::~MessageBoxDriver()
+{
+    liveDrivers().removeOne(this);
+}
 
 MessageBoxDriver::MessageBoxDriver(QObject* parent)
     : QObject(parent)
 {
+    liveDrivers().append(this);
     m_timer.setInterval(10);
     connect(&m_timer, &QTimer::timeout, this, &MessageBoxDriver::poll);
     m_timer.start();
@@ -30,23 +32,44 @@ void MessageBoxDriver::answer(QMessageBox::StandardButton button)
     m_answers.append(button);
 }
 
-bool MessageBoxDriver::waitFor(int count, int timeoutMs)
+QStringList MessageBoxDriver::texts() const
 {
-    return QTest::qWaitFor([&] { return m_boxes.size() >= count; }, timeoutMs);
+    QStringList texts;
+    for (const Box& box : m_boxes)
+        texts.append(box.text);
+    return texts;
 }
 
 void MessageBoxDriver::clear()
 {
     m_boxes.clear();
     m_answers.clear();
+    m_onShown = nullptr;
+    m_onDialog = nullptr;
+    m_dialogs = 0;
 }
 
 void MessageBoxDriver::poll()
 {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || box == m_current || !box->isVisible())
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    auto* box = qobject_cast<QMessageBox*>(dialog);
+    if (!box && dialog && dialog != m_dialog && dialog->isVisible() && m_onDialog) {
+        // On a timer of its own: this one does not fire again until poll() returns, and must
+        // keep firing for the boxes the action opens.
+        m_dialog = dialog;
+        QTimer::singleShot(0, this, [this, dialog = m_dialog] {
+            if (dialog && m_onDialog) {
+                ++m_dialogs;
+                m_onDialog(*dialog);
+                dialog->close();
+            }
+        });
+    }
+    if (!box || box == m_current || !box->isVisible() || liveDrivers().last() != this)
         return;
     m_current = box;
+    if (m_onShown)
+        m_onShown(*box);
 
     Box seen;
     seen.title = box->windowTitle();
@@ -54,18 +77,17 @@ void MessageBoxDriver::poll()
     seen.textFormat = box->textFormat();
     seen.icon = box->icon();
     seen.buttons = box->standardButtons();
-    for (QMessageBox::StandardButton button : allButtons) {
-        if (seen.buttons.testFlag(button))
-            seen.buttonTexts.append(box->button(button)->text().remove(QLatin1Char('&')));
+    // The standard buttons are single bits, in ascending order from Ok.
+    for (uint bit = QMessageBox::FirstButton; bit <= QMessageBox::LastButton; bit <<= 1) {
+        if (seen.buttons.testFlag(QMessageBox::StandardButton(bit)))
+            seen.buttonTexts.append(box->button(QMessageBox::StandardButton(bit))->text().remove(QLatin1Char('&')));
     }
     seen.defaultButton = box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
     seen.modal = box->isModal();
     if (QWidget* owner = box->parentWidget())
         seen.parentWindow = owner->window()->objectName();
 
-    QAbstractButton* press = nullptr;
-    if (!m_answers.isEmpty())
-        press = box->button(m_answers.takeFirst());
+    QAbstractButton* press = m_answers.isEmpty() ? nullptr : box->button(m_answers.takeFirst());
     if (!press)
         press = box->escapeButton() ? box->escapeButton() : box->button(QMessageBox::Ok);
     seen.pressed = press ? box->standardButton(press) : QMessageBox::NoButton;

@@ -21,6 +21,12 @@ SandboxHarness::~SandboxHarness()
         m_server->stop();
 }
 
+void SandboxHarness::setProfile(const sandbox::ServerProfile& profile, bool forceEncryption)
+{
+    m_profile = profile;
+    m_forceEncryption = forceEncryption;
+}
+
 bool SandboxHarness::start()
 {
     if (!m_dir.isValid()) {
@@ -38,7 +44,13 @@ bool SandboxHarness::start()
     options.dataDir = m_dir.path();
     options.port = 0;
     options.password = m_password;
+    options.profile = m_profile;
+    options.forceEncryption = m_forceEncryption;
     m_server = std::make_unique<sandbox::SandboxServer>(options);
+    m_server->addStatementHook([this](const sandbox::StatementRecord& record) {
+        QMutexLocker lock(&m_statementsMutex);
+        m_statements.append(record);
+    });
     QString reason;
     if (!m_server->start(&reason)) {
         qWarning("sandbox: cannot listen: %s", qPrintable(reason));
@@ -60,6 +72,18 @@ QString SandboxHarness::unusedServerName() const
     const quint16 port = probe.serverPort();
     probe.close();
     return QStringLiteral("127.0.0.1,%1").arg(port);
+}
+
+QList<sandbox::StatementRecord> SandboxHarness::statements() const
+{
+    QMutexLocker lock(&m_statementsMutex);
+    return m_statements;
+}
+
+void SandboxHarness::clearStatements()
+{
+    QMutexLocker lock(&m_statementsMutex);
+    m_statements.clear();
 }
 
 void SandboxHarness::execute(const QString& database, const QString& tsql)

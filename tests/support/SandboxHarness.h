@@ -6,6 +6,7 @@
 #include "server/SandboxServer.h"
 
 #include <QList>
+#include <QMutex>
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
@@ -28,6 +29,10 @@ public:
     SandboxHarness(const SandboxHarness&) = delete;
     SandboxHarness& operator=(const SandboxHarness&) = delete;
 
+    // Before start(): the server generation to play and whether it forces encryption
+    // (2019 with the login alone encrypted unless told).
+    void setProfile(const sandbox::ServerProfile& profile, bool forceEncryption = false);
+
     // Seeds the data and starts serving; false (with a warning) when either fails.
     bool start();
 
@@ -40,8 +45,10 @@ public:
 
     sandbox::SandboxServer& server() { return *m_server; }
     sandbox::FaultInjector& faults() { return m_server->faults(); }
-    QList<sandbox::StatementRecord> statements() const { return m_server->statements(); }
-    void clearStatements() { m_server->clearStatements(); }
+    // The batches the server received since start() or clearStatements(), collected through a
+    // statement hook of the server.
+    QList<sandbox::StatementRecord> statements() const;
+    void clearStatements();
 
     sandbox::Fixture& fixture() { return *m_fixture; }
     // Runs a batch on the data directly (not through the server); throws on error.
@@ -55,6 +62,10 @@ private:
     QTemporaryDir m_dir;
     QString m_password;
     sandbox::DemoSeed::Options m_seed;
+    sandbox::ServerProfile m_profile;
+    bool m_forceEncryption = false;
     std::unique_ptr<sandbox::Fixture> m_fixture;
     std::unique_ptr<sandbox::SandboxServer> m_server;
+    mutable QMutex m_statementsMutex;
+    QList<sandbox::StatementRecord> m_statements;
 };

@@ -1,53 +1,72 @@
-// The first tab against the sandbox, through the real login and main window: the task list,
-// the two selectors, the clearing commands, their statements, messages and enabling states.
+// The first tab through the real windows against the sandbox. Faults it is there to catch: a
+// wrong or unquoted statement (quotes not doubled, a condition dropped, the wrong connection), a
+// row missing from the list or shown with the wrong state text, duplicate or empty selector
+// entries, a pick that selects the wrong row or leaves "清除" in the wrong state, a message shown
+// before the reload that should precede it (or after the one that should follow), a clearing
+// that removes other rows or goes ahead after "否".
+#include "support/DatabaseSnapshot.h"
 #include "support/InformationBox.h"
 #include "support/LoginDriver.h"
 #include "support/MainWindowControls.h"
-#include "support/MessageBoxDriver.h"
-#include "support/MessageBoxWatcher.h"
-#include "support/SandboxHarness.h"
+#include "support/ProgramStatements.h"
+#include "support/SessionFixture.h"
 
-#include "app/AppSetup.h"
+#include "tasks/TaskStateClassifier.h"
 #include "ui/main/Form2.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
 using Controls = MainWindowControls;
+using statements::TaskQuery;
 
 namespace {
 
-const QString TaskQuery = QStringLiteral(
-    "select distinct b.ctaskid,b.csub_name,b.cstation,convert(VARCHAR(19),b.dintime,120) as 登陆时间,b.taskstate "
-    "from ua_task a right join ua_tasklog b on a.ctaskid=b.ctaskid");
-const QString ClearAbnormalTask = QStringLiteral(
-    "delete from ua_task where cTaskId in(select cTaskId from ua_tasklog where  cast(TaskState as int)>='5' or "
-    "cast(TaskState as int)<'0')");
-const QString ClearAbnormalLog = QStringLiteral(
-    "delete from ua_tasklog where  cast(TaskState as int)>='5' or cast(TaskState as int)<'0'");
+enum Command { ById, ByStation, Abnormal, All };
 
-// ua_tasklog rows (cTaskId, cSub_Id, cSub_Name, cStation, dInTime, TaskState) and ua_task rows
-// (cTaskId, cStation) most cases work on. PC1 holds three tasks; "系统管理" (no task id) appears
-// twice; T6 has no ua_task row and is listed all the same, T9 has no log row and is not.
-const QStringList StandardLog = {
-    "'T1', 'GL', '总账', 'PC1', '2024-03-01 08:30:00', '1'",     "'T2', 'FA', '固定资产', 'PC2', '2024-03-01 09:00:05', '0'",
-    "'T3', 'GL', '总账', 'PC1', '2024-03-02 10:15:00', '5'",     "null, 'AA', '系统管理', 'SRV', '2024-03-03 11:00:00', '1'",
-    "'T4', 'AR', '应收', 'PC3', '2024-03-04 12:00:00', '-1'",    "null, 'AA', '系统管理', 'PC2', '2024-03-05 13:00:00', '2'",
-    "'T5', 'AP', '应付', 'PC1', '2024-03-06 14:00:00', '7'",     "'T6', 'GL', '总账', 'PC4', '2024-03-07 15:00:00', '3'",
-};
-const QStringList StandardTasks = {"'T1', 'PC1'", "'T2', 'PC2'", "'T3', 'PC1'", "'T4', 'PC3'", "'T5', 'PC1'", "'T9', ''"};
+// ua_tasklog (cTaskId, cSub_Id, cSub_Name, cStation, dInTime, TaskState) and ua_task (cTaskId,
+// cStation). PC1 holds three tasks, "系统管理" (no id) shows twice, T6 has no ua_task row.
+const QString StandardLog = QStringLiteral(
+    "'T1', 'GL', '总账', 'PC1', '2024-03-01 08:30:00', '1'), ('T2', 'FA', '固定资产', 'PC2', '2024-03-01 09:00:05', '0'), "
+    "('T3', 'GL', '总账', 'PC1', '2024-03-02 10:15:00', '5'), (null, 'AA', '系统管理', 'SRV', '2024-03-03 11:00:00', '1'), "
+    "('T4', 'AR', '应收', 'PC3', '2024-03-04 12:00:00', '-1'), (null, 'AA', '系统管理', 'PC2', '2024-03-05 13:00:00', '2'), "
+    "('T5', 'AP', '应付', 'PC1', '2024-03-06 14:00:00', '7'), ('T6', 'GL', '总账', 'PC4', '2024-03-07 15:00:00', '3'");
+const QString StandardTasks = QStringLiteral("'T1', 'PC1'), ('T2', 'PC2'), ('T3', 'PC1'), ('T4', 'PC3'), ('T5', 'PC1'), ('T9', ''");
 
-QStringList column(const QTableWidget* list, int column)
+// Names that each stand for one kind of trouble, then the plain one a pattern or a broken quote
+// would hit too. Each is one task's id and the next task's computer.
+const QStringList Awkward = {"PC'1", "''", "PC;1", "PC--1", "x';delete from ua_tasklog;--", "PC]1", "PC%1", "PC_1",
+                             "财务室-张会计", " PC1", "PC1 ", QString(99, 'W') + "'" + QString(100, QChar(0x4E2D)), "PC1"};
+
+QList<QVariantList> awkwardLog()
 {
-    QStringList texts;
-    for (int row = 0; row < list->rowCount(); ++row)
-        texts.append(list->item(row, column) ? list->item(row, column)->text() : QString());
-    return texts;
+    const QStringList states = {"1", "5", "-1", "0", "4", "7", "10", "2"};
+    QList<QVariantList> rows;
+    for (int i = 0; i < Awkward.size(); ++i)
+        rows.append({Awkward[i], "GL", "总账", Awkward[(i + 1) % Awkward.size()], "2024-03-01 08:00:00", states[i % states.size()]});
+    // The system-management module's rows go by module and name: the second and third stay.
+    return rows + QList<QVariantList>{{QVariant(), "AA", "系统管理", "SRV", "2024-03-02 07:00:00", "0"},
+                                      {QVariant(), "GL", "系统管理", "PC3", "2024-03-02 07:01:00", "6"},
+                                      {"SM1", "AA", "总账", "PC3", "2024-03-02 07:02:00", "1"}, {"SM2", "AA", "系统管理", "PC4", "2024-03-02 07:03:00", "1"}};
 }
 
-QRadioButton* option(int number)
+QString tuples(const QList<QVariantList>& rows)
 {
-    return qobject_cast<QRadioButton*>(Controls::find(QStringLiteral("Option%1").arg(number)));
+    QStringList texts;
+    for (const QVariantList& row : rows) {
+        QStringList values;
+        for (const QVariant& value : row)
+            values.append(value.isNull() ? QStringLiteral("null") : "'" + statements::quoted(value.toString()) + "'");
+        texts.append(values.join(", "));
+    }
+    return texts.join("), (");
+}
+
+// The server compares texts without regard to trailing blanks.
+bool sameText(const QVariant& a, const QString& b)
+{
+    static const QRegularExpression trailing(QStringLiteral(" +$"));
+    return !a.isNull() && a.toString().remove(trailing) == QString(b).remove(trailing);
 }
 
 }  // namespace
@@ -55,144 +74,89 @@ QRadioButton* option(int number)
 class TstTaskTab : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
+    void initTestCase() { QVERIFY(m_session.start()); }
+    void init() { m_session.reset(); }
 
-    void loadListsEveryLogRowInServerOrder();
-    void nullColumnsShowAsEmptyText();
+    void stateText_data();
+    void stateText();
+    void load_data();
+    void load();
     void optionsAndPicks();
     void refresh();
-    void clearById();
-    void clearSystemManagement();
-    void quotesInValuesAreDoubled_data();
-    void quotesInValuesAreDoubled();
-    void clearAbnormal();
-    void clearAllAsksFirst();
-    void unconvertibleStateFailsAbnormalClearing();
+    void clear_data();
+    void clear();
 
 private:
-    void setTasks(const QStringList& log, const QStringList& tasks);
-    void logIn();
-    // Statements sent since the login; one not on SysConnection comes out marked, failing the comparison.
-    QStringList sent();
-    // The first column of a query on the data, as text.
-    QStringList remaining(const QString& query);
-    qint64 count(const char* table) { return m_sandbox.fixture().count(QStringLiteral("zrsystem"), QLatin1String(table)); }
+    void logIn(const QString& log = StandardLog, const QString& tasks = StandardTasks)
+    {
+        m_session.startOver("insert into ua_task values (" + tasks + ") insert into ua_tasklog values (" + log + ")");
+        QVERIFY(m_session.logIn());
+    }
+    QStringList sent() const { return m_session.sent(SessionFixture::On::Sys); }
+    MessageBoxDriver& boxes() { return m_session.boxes(); }
 
-    SandboxHarness m_sandbox;
-    MessageBoxDriver* m_boxes = nullptr;
-    int m_sysConnection = 0;
+    SessionFixture m_session;
 };
 
-void TstTaskTab::initTestCase()
+void TstTaskTab::stateText_data()
 {
-    AppSetup::prepare(*qApp);
-    QVERIFY(m_sandbox.start());
-    m_boxes = new MessageBoxDriver(this);
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("shown");
+    // The leading number counts, an exponent only with digits after it; normal is 0 up to below 5.
+    for (const auto& [stored, shown] : QList<QPair<QString, QString>>{
+             {"5", "异常"}, {"-0.1", "异常"}, {".5", "正常(.5)"}, {" 2 ", "正常( 2 )"}, {"6x", "异常"}, {"1 9", "正常(1 9)"},
+             {"5e-1", "正常(5e-1)"}, {"5e", "异常"}, {"1e999", "异常"}, {"-1e999", "异常"}})
+        QTest::newRow(qPrintable(stored)) << stored << shown;
 }
 
-void TstTaskTab::init()
+void TstTaskTab::stateText()
 {
-    LoginDriver::reset();
-    m_sandbox.faults().clear();
-    m_boxes->clear();
-    setTasks(StandardLog, StandardTasks);
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    QCOMPARE(TaskStateClassifier::displayText(stored), shown);
 }
 
-void TstTaskTab::setTasks(const QStringList& log, const QStringList& tasks)
+void TstTaskTab::load_data()
 {
-    const QString zrsystem = QStringLiteral("zrsystem");
-    for (const QString& table : {QStringLiteral("ua_task"), QStringLiteral("ua_tasklog")}) {
-        if (m_sandbox.fixture().tableExists(zrsystem, table))
-            m_sandbox.execute(zrsystem, QStringLiteral("drop table ") + table);
+    QTest::addColumn<QString>("log");
+    QTest::addColumn<QStringList>("shown");  // sorted
+    QTest::newRow("standard") << StandardLog
+                              << QStringList{"T1 总账 PC1 2024-03-01 08:30:00 正常(1)", "T2 固定资产 PC2 2024-03-01 09:00:05 正常(0)",
+                                             "T3 总账 PC1 2024-03-02 10:15:00 异常", "T4 应收 PC3 2024-03-04 12:00:00 异常",
+                                             "T5 应付 PC1 2024-03-06 14:00:00 异常", "T6 总账 PC4 2024-03-07 15:00:00 正常(3)",
+                                             "系统管理 系统管理 PC2 2024-03-05 13:00:00 正常(2)", "系统管理 系统管理 SRV 2024-03-03 11:00:00 正常(1)"};
+    // NULL shows as empty text; a computer that is not known offers no entry to clear by.
+    QTest::newRow("null columns, odd states")
+        << "'T1', 'GL', null, null, null, null), (null, 'GL', '总账', 'PC1', '2024-03-01 08:30:00', '4.5'), ('T3', 'GL', '总账', "
+           "'PC2', '2024-03-01 08:31:00', 'abc'), ('T4', 'GL', '总账', '', '2024-03-01 08:32:00', ' 6'"
+        << QStringList{"T1    正常()", "T3 总账 PC2 2024-03-01 08:31:00 正常(abc)", "T4 总账  2024-03-01 08:32:00 异常",
+                       "系统管理 总账 PC1 2024-03-01 08:30:00 正常(4.5)"};
+}
+
+void TstTaskTab::load()
+{
+    QFETCH(QString, log);
+    QFETCH(QStringList, shown);
+    logIn(log);
+    QTableWidget* list = Controls::list(1);
+    QStringList rows = Controls::rows(list);
+    rows.sort();
+    QCOMPARE(rows, shown);
+    // In the server's order (told apart by their times); one id entry per row, duplicates kept;
+    // each known computer once, in order of first appearance.
+    QStringList serverOrder, stations;
+    for (const QVariantList& row : m_session.data().rows("zrsystem", TaskQuery)) {
+        serverOrder.append(row[3].toString());
+        if (!row[2].isNull() && !stations.contains(row[2].toString()))
+            stations.append(row[2].toString());
     }
-    m_sandbox.execute(zrsystem, QStringLiteral(
-        "create table ua_task (cTaskId varchar(40) not null, cStation varchar(50)) "
-        "create table ua_tasklog (cTaskId varchar(40) null, cSub_Id varchar(10), cSub_Name varchar(40), "
-        "cStation varchar(50), dInTime datetime, TaskState varchar(10))"));
-    if (!tasks.isEmpty())
-        m_sandbox.execute(zrsystem, QStringLiteral("insert into ua_task values (") + tasks.join("), (") + ')');
-    if (!log.isEmpty())
-        m_sandbox.execute(zrsystem, QStringLiteral("insert into ua_tasklog values (") + log.join("), (") + ')');
-}
-
-void TstTaskTab::logIn()
-{
-    QVERIFY(LoginDriver(*m_boxes).logIn(m_sandbox.serverName(), m_sandbox.password()));
-    // The load ran the silent refresh, on SysConnection like every later statement of this tab.
-    m_sysConnection = 0;
-    for (const sandbox::StatementRecord& record : m_sandbox.statements()) {
-        if (record.sql == TaskQuery)
-            m_sysConnection = record.connection;
-    }
-    QVERIFY2(m_sysConnection != 0, "the load sequence did not query the tasks");
-    m_sandbox.clearStatements();
-}
-
-QStringList TstTaskTab::sent()
-{
-    QStringList texts;
-    for (const sandbox::StatementRecord& record : m_sandbox.statements())
-        texts.append((record.connection == m_sysConnection ? QString() : QStringLiteral("[elsewhere] ")) + record.sql);
-    return texts;
-}
-
-QStringList TstTaskTab::remaining(const QString& query)
-{
-    QStringList texts;
-    for (const QVariantList& row : m_sandbox.fixture().rows(QStringLiteral("zrsystem"), query))
-        texts.append(row.value(0).toString());
-    return texts;
-}
-
-void TstTaskTab::loadListsEveryLogRowInServerOrder()
-{
-    logIn();
-    // The rows by their time, which tells them apart; the order is the server's.
-    const QMap<QString, QString> byTime = {
-        {"2024-03-01 08:30:00", "T1 总账 PC1 2024-03-01 08:30:00 正常(1)"},
-        {"2024-03-01 09:00:05", "T2 固定资产 PC2 2024-03-01 09:00:05 正常(0)"},
-        {"2024-03-02 10:15:00", "T3 总账 PC1 2024-03-02 10:15:00 异常"},
-        {"2024-03-03 11:00:00", "系统管理 系统管理 SRV 2024-03-03 11:00:00 正常(1)"},
-        {"2024-03-04 12:00:00", "T4 应收 PC3 2024-03-04 12:00:00 异常"},
-        {"2024-03-05 13:00:00", "系统管理 系统管理 PC2 2024-03-05 13:00:00 正常(2)"},
-        {"2024-03-06 14:00:00", "T5 应付 PC1 2024-03-06 14:00:00 异常"},
-        {"2024-03-07 15:00:00", "T6 总账 PC4 2024-03-07 15:00:00 正常(3)"},
-    };
-    QStringList expected;
-    QStringList stations;
-    for (const QVariantList& row : m_sandbox.fixture().rows(QStringLiteral("zrsystem"), TaskQuery)) {
-        expected.append(byTime.value(row.value(3).toString()));
-        if (!stations.contains(row.value(2).toString()))
-            stations.append(row.value(2).toString());
-    }
-    QCOMPARE(expected.size(), 8);
-    QCOMPARE(Controls::rows(Controls::list(1)), expected);
-
-    // One task-id entry per row, duplicates kept; each computer once, in order of first appearance.
-    QCOMPARE(Controls::entries(Controls::combo(1)), column(Controls::list(1), 0));
+    QCOMPARE(Controls::column(list, 3), serverOrder);
+    QCOMPARE(Controls::entries(Controls::combo(1)), Controls::column(list, 0));
     QCOMPARE(Controls::entries(Controls::combo(2)), stations);
-
     // Nothing is chosen as the tab opens.
     QVERIFY(Controls::combo(1)->currentIndex() == -1 && Controls::combo(2)->currentIndex() == -1);
-    QVERIFY(!option(1)->isChecked() && !option(2)->isChecked());
-    QVERIFY(Controls::list(1)->selectedItems().isEmpty());
-}
-
-void TstTaskTab::nullColumnsShowAsEmptyText()
-{
-    setTasks({"'T1', 'GL', null, null, null, null", "'T2', 'GL', '总账', 'PC1', '2024-03-01 08:30:00', '4.5'",
-              "'T3', 'GL', '总账', 'PC2', '2024-03-01 08:31:00', 'abc'",
-              "'T4', 'GL', '总账', 'PC2', '2024-03-01 08:32:00', ' 6'"}, {});
-    logIn();
-    QStringList shown = Controls::rows(Controls::list(1));
-    shown.sort();
-    QCOMPARE(shown, (QStringList{"T1    正常()", "T2 总账 PC1 2024-03-01 08:30:00 正常(4.5)",
-                                 "T3 总账 PC2 2024-03-01 08:31:00 正常(abc)", "T4 总账 PC2 2024-03-01 08:32:00 异常"}));
-    // No empty entry for the computer that is not known.
-    QStringList stations = Controls::entries(Controls::combo(2));
-    stations.sort();
-    QCOMPARE(stations, (QStringList{"PC1", "PC2"}));
+    QVERIFY(!Controls::option(1)->isChecked() && !Controls::option(2)->isChecked());
+    QVERIFY(list->selectedItems().isEmpty() && !Controls::command(3)->isEnabled());
 }
 
 void TstTaskTab::optionsAndPicks()
@@ -204,264 +168,185 @@ void TstTaskTab::optionsAndPicks()
     QComboBox* stations = Controls::combo(2);
     QPushButton* clear = Controls::command(3);
     QTableWidget* list = Controls::list(1);
-    const QStringList shown = column(list, 0);
+    const QStringList shown = Controls::column(list, 0);
+    const auto selectedRow = [list] { return list->selectionModel()->selectedRows().size() == 1 ? list->selectionModel()->selectedRows()[0].row() : -1; };
 
     // A pick enables "清除"; the other option drops it, its own selector having no pick yet.
-    option(2)->click();
+    Controls::option(2)->click();
     QVERIFY(stations->isEnabled() && !ids->isEnabled() && !clear->isEnabled());
-    QVERIFY(Controls::pick(stations, QStringLiteral("PC3")));
-    QVERIFY(clear->isEnabled());
-    option(1)->click();
-    QVERIFY(!option(2)->isChecked());
-    QVERIFY(ids->isEnabled() && !stations->isEnabled() && !clear->isEnabled());
-    QCOMPARE(stations->currentIndex(), -1);
-    QVERIFY(list->selectedItems().isEmpty());
+    QVERIFY(Controls::pick(stations, "PC3") && clear->isEnabled());
+    Controls::option(1)->click();
+    QVERIFY(!Controls::option(2)->isChecked() && ids->isEnabled() && !stations->isEnabled() && !clear->isEnabled());
+    QVERIFY(stations->currentIndex() == -1 && list->selectedItems().isEmpty());
 
     // As on platforms that grey out the selection of an unfocused list.
     QPalette grey = list->palette();
     grey.setColor(QPalette::Inactive, QPalette::Highlight, QColor(0xd0, 0xd0, 0xd0));
     list->setPalette(grey);
     ids->setFocus();
-    // The later duplicate entry of the selector still selects the first row bearing the text.
-    QVERIFY(shown.indexOf(QStringLiteral("系统管理")) != shown.lastIndexOf(QStringLiteral("系统管理")));
-    const int later = int(Controls::entries(ids).lastIndexOf(QStringLiteral("系统管理")));
+    // The later duplicate entry still selects the first row bearing the text.
+    const int later = int(Controls::entries(ids).lastIndexOf("系统管理"));
+    QVERIFY(later != shown.indexOf("系统管理"));
     ids->setCurrentIndex(later);
     emit ids->activated(later);
     QVERIFY(clear->isEnabled());
-    QCOMPARE(list->selectionModel()->selectedRows().size(), 1);
-    QCOMPARE(list->selectionModel()->selectedRows().first().row(), shown.indexOf(QStringLiteral("系统管理")));
+    QCOMPARE(selectedRow(), shown.indexOf("系统管理"));
     // Highlighted while the selector keeps the focus: the inactive highlight is the active one.
     QVERIFY(ids->hasFocus());
-    QCOMPARE(list->palette().color(QPalette::Inactive, QPalette::Highlight),
-             list->palette().color(QPalette::Active, QPalette::Highlight));
+    QCOMPARE(list->palette().color(QPalette::Inactive, QPalette::Highlight), list->palette().color(QPalette::Active, QPalette::Highlight));
 
     // A later pick moves the one selected row; a pick of a computer leaves it alone.
-    QVERIFY(Controls::pick(ids, QStringLiteral("T5")));
-    option(2)->click();
+    QVERIFY(Controls::pick(ids, "T5"));
+    Controls::option(2)->click();
     QCOMPARE(ids->currentIndex(), -1);
-    QVERIFY(Controls::pick(stations, QStringLiteral("PC1")));
-    QCOMPARE(list->selectionModel()->selectedRows().size(), 1);
-    QCOMPARE(list->selectionModel()->selectedRows().first().row(), shown.indexOf(QStringLiteral("T5")));
-    QVERIFY(sent().isEmpty());
-    QCOMPARE(m_boxes->count(), 0);
+    QVERIFY(Controls::pick(stations, "PC1"));
+    QCOMPARE(selectedRow(), shown.indexOf("T5"));
+    QVERIFY(sent().isEmpty() && boxes().count() == 0);
 }
 
 void TstTaskTab::refresh()
 {
     logIn();
-    option(1)->click();
-    QVERIFY(Controls::pick(Controls::combo(1), QStringLiteral("T1")));
-    m_sandbox.execute(QStringLiteral("zrsystem"), QStringLiteral("delete from ua_tasklog where cTaskId='T1'"));
+    QComboBox* ids = Controls::combo(1);
+    QComboBox* stations = Controls::combo(2);
+    Controls::option(1)->click();
+    QVERIFY(Controls::pick(ids, "T1"));
+    m_session.data().exec("zrsystem", "delete from ua_tasklog where cTaskId='T1'");
 
-    // With rows: the lists are reloaded and the picks dropped; the options and which selector is
-    // enabled stay as they were.
+    // With rows: the lists are reloaded and the picks dropped; the option and the enabled
+    // selector stay as they were.
     Controls::command(4)->click();
-    QCOMPARE(sent(), QStringList{TaskQuery});
-    QCOMPARE(m_boxes->count(), 0);
+    QVERIFY(sent() == QStringList{TaskQuery} && boxes().count() == 0);
     QCOMPARE(Controls::list(1)->rowCount(), 7);
-    QVERIFY(!Controls::entries(Controls::combo(1)).contains(QStringLiteral("T1")));
-    QVERIFY(Controls::combo(1)->currentIndex() == -1 && Controls::combo(2)->currentIndex() == -1);
+    QVERIFY(!Controls::entries(ids).contains("T1") && ids->currentIndex() == -1 && stations->currentIndex() == -1);
     QVERIFY(!Controls::command(3)->isEnabled());
-    QVERIFY(option(1)->isChecked() && Controls::combo(1)->isEnabled() && !Controls::combo(2)->isEnabled());
+    QVERIFY(Controls::option(1)->isChecked() && ids->isEnabled() && !stations->isEnabled());
 
     // Without rows: a message, and the selectors keep their entries and pick.
-    const QStringList oldIds = Controls::entries(Controls::combo(1));
-    const QStringList oldStations = Controls::entries(Controls::combo(2));
-    QVERIFY(Controls::pick(Controls::combo(1), QStringLiteral("T4")));
-    m_sandbox.execute(QStringLiteral("zrsystem"), QStringLiteral("delete from ua_tasklog"));
-    m_sandbox.clearStatements();
+    const QStringList oldIds = Controls::entries(ids), oldStations = Controls::entries(stations);
+    QVERIFY(Controls::pick(ids, "T4"));
+    m_session.data().exec("zrsystem", "delete from ua_tasklog");
+    m_session.forget();
     Controls::command(4)->click();
-    QCOMPARE(m_boxes->count(), 1);
-    verifyInformation(m_boxes->last(), QStringLiteral("当前没有任何任务记录"));
-    QCOMPARE(sent(), QStringList{TaskQuery});
-    QCOMPARE(Controls::list(1)->rowCount(), 0);
-    QCOMPARE(Controls::entries(Controls::combo(1)), oldIds);
-    QCOMPARE(Controls::entries(Controls::combo(2)), oldStations);
-    QCOMPARE(Controls::combo(1)->currentText(), QStringLiteral("T4"));
+    QCOMPARE(boxes().count(), 1);
+    verifyInformation(boxes().last(), "当前没有任何任务记录");
+    QVERIFY(sent() == QStringList{TaskQuery} && Controls::list(1)->rowCount() == 0);
+    QVERIFY(Controls::entries(ids) == oldIds && Controls::entries(stations) == oldStations && ids->currentText() == "T4");
     QVERIFY(!Controls::command(3)->isEnabled());
 
-    // A stale entry still clears by its id; nothing matches, which is no error.
-    m_sandbox.clearStatements();
-    QVERIFY(Controls::pick(Controls::combo(1), QStringLiteral("T2")));
+    // A stale entry still clears by its id; the silent reload afterwards empties the selectors.
+    m_session.forget();
+    QVERIFY(Controls::pick(ids, "T2"));
     Controls::command(3)->click();
-    QCOMPARE(sent(), (QStringList{"delete from ua_task where cTaskId='T2'", "delete from ua_tasklog where cTaskId='T2'",
-                                  TaskQuery}));
-    QCOMPARE(m_boxes->last().text, QStringLiteral("ID为[T2]的任务清除成功"));
-    QVERIFY(!remaining("select cTaskId from ua_task").contains(QStringLiteral("T2")));
-    // The silent refresh afterwards empties the selectors and says nothing.
-    QCOMPARE(m_boxes->count(), 2);
-    QVERIFY(Controls::combo(1)->count() == 0 && Controls::combo(2)->count() == 0);
-    QVERIFY(!Controls::command(3)->isEnabled());
+    QCOMPARE(sent(), (QStringList{"delete from ua_task where cTaskId='T2'", "delete from ua_tasklog where cTaskId='T2'", TaskQuery}));
+    QCOMPARE(boxes().texts().mid(1), QStringList{"ID为[T2]的任务清除成功"});
+    QVERIFY(ids->count() == 0 && stations->count() == 0 && !Controls::command(3)->isEnabled());
 
     // On an empty list neither clearing command sends a statement; "清除所有任务" does not even ask.
-    m_sandbox.clearStatements();
-    m_boxes->clear();
+    m_session.forget();
+    boxes().clear();
     Controls::command(1)->click();
     Controls::command(2)->click();
     QVERIFY(sent().isEmpty());
-    QCOMPARE(m_boxes->count(), 2);
-    for (const MessageBoxDriver::Box& box : m_boxes->boxes())
-        verifyInformation(box, QStringLiteral("没有需要清除的记录"));
-    QCOMPARE(count("ua_task"), 5);
+    QCOMPARE(boxes().count(), 2);
+    for (const MessageBoxDriver::Box& box : boxes().boxes())
+        verifyInformation(box, "没有需要清除的记录");
+    QCOMPARE(m_session.data().count("zrsystem", "ua_task"), 5);
 }
 
-void TstTaskTab::clearById()
+void TstTaskTab::clear_data()
 {
-    logIn();
-    int rowsWhileShown = -1;
-    MessageBoxWatcher watcher([&](QMessageBox*) { rowsWhileShown = Controls::list(1)->rowCount(); });
-    option(1)->click();
-    QVERIFY(Controls::pick(Controls::combo(1), QStringLiteral("T3")));
-    Controls::command(3)->click();
-
-    QCOMPARE(sent(), (QStringList{"delete from ua_task where cTaskId='T3'", "delete from ua_tasklog where cTaskId='T3'",
-                                  TaskQuery}));
-    QCOMPARE(m_boxes->count(), 1);
-    verifyInformation(m_boxes->last(), QStringLiteral("ID为[T3]的任务清除成功"));
-    // The message comes first; the list is reloaded once it is closed.
-    QCOMPARE(rowsWhileShown, 8);
-    QCOMPARE(Controls::list(1)->rowCount(), 7);
-    QCOMPARE(remaining("select cTaskId from ua_task order by cTaskId"), (QStringList{"T1", "T2", "T4", "T5", "T9"}));
-}
-
-void TstTaskTab::clearSystemManagement()
-{
-    // Only the log rows of the system-management module go: by cSub_Id 'AA' and the name.
-    setTasks({"null, 'AA', '系统管理', 'SRV', null, '1'", "null, 'AA', '系统管理', 'PC2', null, '2'",
-              "'T1', 'AA', '系统管理', 'PC1', null, '1'", "null, 'GL', '系统管理', 'PC3', null, '1'",
-              "null, 'AA', '总账', 'PC4', null, '1'", "'T2', 'GL', '总账', 'PC1', null, '1'"},
-             {"'T1', 'PC1'", "'T2', 'PC1'"});
-    logIn();
-    option(1)->click();
-    QVERIFY(Controls::pick(Controls::combo(1), QStringLiteral("系统管理")));
-    Controls::command(3)->click();
-
-    QCOMPARE(sent(), (QStringList{"delete from ua_tasklog where cSub_Id='AA' and cSub_Name='系统管理'", TaskQuery}));
-    QCOMPARE(m_boxes->count(), 1);
-    verifyInformation(m_boxes->last(), QStringLiteral("[系统管理]的登陆任务清除成功"));
-    QCOMPARE(remaining("select cStation from ua_tasklog order by cStation"), (QStringList{"PC1", "PC3", "PC4"}));
-    QCOMPARE(remaining("select cTaskId from ua_task order by cTaskId"), (QStringList{"T1", "T2"}));
-    QCOMPARE(Controls::list(1)->rowCount(), 3);
-}
-
-void TstTaskTab::quotesInValuesAreDoubled_data()
-{
-    QTest::addColumn<int>("selector");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QStringList>("statements");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("station that would widen the condition")
-        << 2 << "x' or '1'='1"
-        << QStringList{"delete from ua_task where cStation='x'' or ''1''=''1'",
-                       "delete from ua_tasklog where cStation='x'' or ''1''=''1'", TaskQuery}
-        << "计算机名为[x' or '1'='1]的任务清除成功";
-    QTest::newRow("task id with a quote")
-        << 1 << "O'Neil-7"
-        << QStringList{"delete from ua_task where cTaskId='O''Neil-7'", "delete from ua_tasklog where cTaskId='O''Neil-7'",
-                       TaskQuery}
-        << "ID为[O'Neil-7]的任务清除成功";
-}
-
-void TstTaskTab::quotesInValuesAreDoubled()
-{
-    QFETCH(int, selector);
-    QFETCH(QString, value);
-    QFETCH(QStringList, statements);
-    QFETCH(QString, message);
-    setTasks({"'O''Neil-7', 'GL', '总账', 'x'' or ''1''=''1', '2024-03-01 08:30:00', '1'",
-              "'T1', 'GL', '总账', 'PC1', '2024-03-01 08:31:00', '1'", "'T2', 'GL', '总账', 'x', '2024-03-01 08:32:00', '1'"},
-             {"'O''Neil-7', 'x'' or ''1''=''1'", "'T1', 'PC1'", "'T2', 'x'"});
-    logIn();
-    option(selector)->click();
-    QVERIFY(Controls::pick(Controls::combo(selector), value));
-    Controls::command(3)->click();
-
-    QCOMPARE(sent(), statements);
-    QCOMPARE(m_boxes->count(), 1);
-    QCOMPARE(m_boxes->last().text, message);
-    QCOMPARE(remaining("select cTaskId from ua_task order by cTaskId"), (QStringList{"T1", "T2"}));
-    QCOMPARE(remaining("select cTaskId from ua_tasklog order by cTaskId"), (QStringList{"T1", "T2"}));
-}
-
-void TstTaskTab::clearAbnormal()
-{
-    QStringList log;
-    for (const char* idAndState : {"A0 0", "A4 4", "A5 5", "A7 7", "A10 10", "M1 -1", "M3 -3", "A2 2"}) {
-        const QStringList parts = QString::fromLatin1(idAndState).split(' ');
-        log.append(QStringLiteral("'%1', 'GL', '总账', 'PC1', '2024-03-01 08:00:00', '%2'").arg(parts[0], parts[1]));
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QString>("value");  // the pick; for 清除所有任务 the answer
+    for (int command : {ById, ByStation}) {
+        for (const QString& name : Awkward)
+            QTest::addRow("%s \"%s\"", command == ById ? "id" : "computer", qPrintable(name.left(28))) << command << name;
     }
-    setTasks(log, {"'A0', ''", "'A4', ''", "'A5', ''", "'A7', ''", "'A10', ''", "'M1', ''", "'M3', ''", "'A2', ''", "'T9', ''"});
-    logIn();
-    int rowsWhileShown = -1;
-    MessageBoxWatcher watcher([&](QMessageBox*) { rowsWhileShown = Controls::list(1)->rowCount(); });
-
-    Controls::command(1)->click();
-
-    QCOMPARE(sent(), (QStringList{ClearAbnormalTask, ClearAbnormalLog, TaskQuery}));
-    QCOMPARE(m_boxes->count(), 1);
-    verifyInformation(m_boxes->last(), QStringLiteral("异常任务清除完毕"));
-    // Reloaded before the message.
-    QCOMPARE(rowsWhileShown, 3);
-    QCOMPARE(remaining("select cTaskId from ua_task order by cTaskId"), (QStringList{"A0", "A2", "A4", "T9"}));
-    QCOMPARE(remaining("select cTaskId from ua_tasklog order by cTaskId"), (QStringList{"A0", "A2", "A4"}));
+    QTest::newRow("system management") << int(ById) << QStringLiteral("系统管理");
+    QTest::newRow("abnormal") << int(Abnormal) << QString();
+    QTest::newRow("all, answered yes") << int(All) << QStringLiteral("是");
+    QTest::newRow("all, answered no") << int(All) << QStringLiteral("否");
 }
 
-void TstTaskTab::clearAllAsksFirst()
+void TstTaskTab::clear()
 {
-    logIn();
-    option(2)->click();
-    QVERIFY(Controls::pick(Controls::combo(2), QStringLiteral("PC2")));
+    QFETCH(int, command);
+    QFETCH(QString, value);
+    const QList<QVariantList> log = awkwardLog();
+    QList<QVariantList> tasks{{"T-orphan", "SRV"}};
+    for (const QVariantList& row : log) {
+        if (!row[0].isNull())
+            tasks.append({row[0], row[3]});
+    }
+    logIn(tuples(log), tuples(tasks));
+    const DatabaseSnapshot before = DatabaseSnapshot::take(m_session.data());
     int rowsWhileShown = -1;
-    MessageBoxWatcher watcher([&](QMessageBox*) { rowsWhileShown = Controls::list(1)->rowCount(); });
+    boxes().onShown([&](const QMessageBox&) { rowsWhileShown = Controls::list(1)->rowCount(); });
 
-    // "否": nothing sent, nothing refreshed.
-    m_boxes->answer(QMessageBox::No);
-    Controls::command(2)->click();
-    QCOMPARE(m_boxes->count(), 1);
-    const MessageBoxDriver::Box question = m_boxes->last();
-    QCOMPARE(question.text, QStringLiteral("确认要清退所有站点吗？"));
-    QCOMPARE(question.title, QStringLiteral("警告"));
-    QCOMPARE(question.buttons, QMessageBox::StandardButtons(QMessageBox::Yes | QMessageBox::No));
-    QVERIFY(sent().isEmpty());
-    QCOMPARE(Controls::list(1)->rowCount(), 8);
-    QCOMPARE(Controls::combo(2)->currentText(), QStringLiteral("PC2"));
-    QVERIFY(count("ua_task") == 6 && count("ua_tasklog") == 8);
+    const bool byPick = command == ById || command == ByStation, systemManagement = value == QStringLiteral("系统管理");
+    const QString where = QString(command == ById ? " where cTaskId='" : " where cStation='") + statements::quoted(value) + "'";
+    QStringList expectedSent{"delete from ua_task" + where, "delete from ua_tasklog" + where};
+    QString message = "计算机名为[" + value + "]的任务清除成功";
+    if (byPick) {
+        Controls::option(command == ById ? 1 : 2)->click();
+        QVERIFY(Controls::pick(Controls::combo(command == ById ? 1 : 2), value));
+        if (command == ById) {
+            const QList<QTableWidgetItem*> selected = Controls::list(1)->selectedItems();
+            QVERIFY(!selected.isEmpty() && Controls::list(1)->item(selected[0]->row(), 0)->text() == value);
+            message = systemManagement ? "[系统管理]的登陆任务清除成功" : "ID为[" + value + "]的任务清除成功";
+        }
+        if (systemManagement)
+            expectedSent = QStringList{"delete from ua_tasklog where cSub_Id='AA' and cSub_Name='系统管理'"};
+        Controls::command(3)->click();
+    } else if (command == Abnormal) {
+        Controls::command(1)->click();
+        message = "异常任务清除完毕";
+        expectedSent = statements::ClearAbnormal;
+    } else {
+        boxes().answer(value == QStringLiteral("是") ? QMessageBox::Yes : QMessageBox::No);
+        Controls::command(2)->click();
+        const MessageBoxDriver::Box question = boxes().boxes().first();
+        QVERIFY(question.text == "确认要清退所有站点吗？" && question.title == "警告" && question.icon == QMessageBox::Question);
+        QCOMPARE(question.buttons, QMessageBox::StandardButtons(QMessageBox::Yes | QMessageBox::No));
+        message = "清除成功";
+        expectedSent = value == QStringLiteral("是") ? QStringList{"delete from ua_task", "delete from ua_tasklog"} : QStringList();
+    }
+    const bool no = value == QStringLiteral("否");
+    QCOMPARE(boxes().count(), command == All && !no ? 2 : 1);
+    if (!no)
+        verifyInformation(boxes().last(), message);
+    QCOMPARE(sent(), no ? QStringList() : expectedSent << TaskQuery);
 
-    // "是": both tables emptied, the list reloaded before the message.
-    m_boxes->answer(QMessageBox::Yes);
-    Controls::command(2)->click();
-    QCOMPARE(sent(), (QStringList{"delete from ua_task", "delete from ua_tasklog", TaskQuery}));
-    QCOMPARE(m_boxes->count(), 3);
-    QCOMPARE(m_boxes->boxes().at(1).text, question.text);
-    verifyInformation(m_boxes->last(), QStringLiteral("清除成功"));
-    QCOMPARE(rowsWhileShown, 0);
-    QVERIFY(count("ua_task") == 0 && count("ua_tasklog") == 0);
-    QVERIFY(Controls::combo(1)->count() == 0 && Controls::combo(2)->count() == 0);
-}
-
-void TstTaskTab::unconvertibleStateFailsAbnormalClearing()
-{
-    setTasks({"'T1', 'GL', '总账', 'PC1', '2024-03-01 08:00:00', '1'", "'T2', 'GL', '总账', 'PC2', '2024-03-01 08:01:00', 'abc'",
-              "'T3', 'GL', '总账', 'PC3', '2024-03-01 08:02:00', '6'"},
-             {"'T1', 'PC1'", "'T2', 'PC2'", "'T3', 'PC3'"});
-    logIn();
-
-    Controls::command(1)->click();
-
-    QCOMPARE(m_boxes->count(), 1);
-    const MessageBoxDriver::Box& box = m_boxes->last();
-    QCOMPARE(box.title, QStringLiteral("错误"));
-    QVERIFY2(box.text.contains(QStringLiteral("Conversion failed when converting the varchar value 'abc' to data "
-                                              "type int.")),
-             qPrintable(box.text));
-    // Stopped at the failing statement: no second delete, no reload, no completion message.
-    QCOMPARE(sent(), QStringList{ClearAbnormalTask});
-    QVERIFY(count("ua_task") == 3 && count("ua_tasklog") == 3);
-
-    // The program goes on and the tab still works.
-    Controls::command(4)->click();
-    QCOMPARE(Controls::list(1)->rowCount(), 3);
-    QCOMPARE(m_boxes->count(), 1);
+    // Exactly the rows the condition names, as the server reads it.
+    const auto abnormal = [](const QVariant& state) { return state.toInt() < 0 || state.toInt() >= 5; };
+    const auto goes = [&](const QVariantList& row, bool isLog) {
+        if (command == ById && systemManagement)
+            return isLog && row[1] == "AA" && row[2] == "系统管理";
+        if (byPick)
+            return sameText(row[command == ById ? 0 : (isLog ? 3 : 1)], value);
+        if (command == Abnormal)
+            return std::any_of(log.begin(), log.end(), [&](const QVariantList& l) { return abnormal(l[5]) && (isLog ? l == row : sameText(l[0], row[0].toString())); });
+        return !no;
+    };
+    QStringList expected;
+    int logLeft = 0;
+    for (const QVariantList& row : log) {
+        if (goes(row, true))
+            expected.append(DatabaseSnapshot::removed("zrsystem", "ua_tasklog", row));
+        else
+            ++logLeft;
+    }
+    for (const QVariantList& row : tasks) {
+        if (goes(row, false))
+            expected.append(DatabaseSnapshot::removed("zrsystem", "ua_task", row));
+    }
+    expected.sort();
+    QCOMPARE(before.differences(DatabaseSnapshot::take(m_session.data())), expected);
+    // "清除" shows its message over the old list and reloads after; the others reload first.
+    QCOMPARE(rowsWhileShown, byPick || no ? log.size() : logLeft);
+    QCOMPARE(Controls::list(1)->rowCount(), logLeft);
+    if (byPick && !systemManagement)
+        QVERIFY(!Controls::entries(Controls::combo(command == ById ? 1 : 2)).contains(value));
 }
 
 QTEST_MAIN(TstTaskTab)

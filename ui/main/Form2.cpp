@@ -2,16 +2,16 @@
 
 #include "ui_form2.h"
 
-#include "ListViewSetup.h"
 #include "app/AppSetup.h"
-#include "app/ErrorGuard.h"
 #include "app/ProgramEnd.h"
-#include "app/Twips.h"
-#include "app/WindowLayout.h"
 #include "cashier/CashierHotkey.h"
 #include "exports/ExportTab.h"
 #include "locks/LockTab.h"
 #include "tasks/TaskTab.h"
+#include "ui/ErrorGuard.h"
+#include "ui/ListViewSetup.h"
+#include "ui/Twips.h"
+#include "ui/WindowLayout.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -37,13 +37,6 @@ std::function<QDateTime()>& clockSource()
 {
     static std::function<QDateTime()> source;
     return source;
-}
-
-// The shift state of a key event as the key handler counts it: 1 Shift, 2 Ctrl, 4 Alt.
-int shiftState(Qt::KeyboardModifiers modifiers)
-{
-    return (modifiers.testFlag(Qt::ShiftModifier) ? 1 : 0) + (modifiers.testFlag(Qt::ControlModifier) ? 2 : 0)
-        + (modifiers.testFlag(Qt::AltModifier) ? 4 : 0);
 }
 
 }  // namespace
@@ -167,13 +160,6 @@ void Form2::Timer1_Timer()
     setPanelText(2, QStringLiteral("当前时间: ") + now().toString(QStringLiteral("HH:mm:ss")));
 }
 
-bool Form2::Form_KeyDown(int keyCode, int shift)
-{
-    bool handled = false;
-    ErrorGuard::run(this, [&] { handled = m_cashierHotkey->Form_KeyDown(keyCode, shift); });
-    return handled;
-}
-
 void Form2::Command7_Click()
 {
     ProgramEnd::now();
@@ -200,11 +186,8 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
     if (event->type() != QEvent::KeyPress)
         return false;
     // A key reaches this window's native window first, then the focused control and its parents:
-    // each delivery is offered to the handler, which acts on its key at the first and swallows it.
+    // the first delivery is the key handler's, and a key it takes goes no further.
     const auto* widget = qobject_cast<QWidget*>(watched);
     const bool ours = (widget && widget->window() == this) || (windowHandle() && watched == static_cast<QObject*>(windowHandle()));
-    if (!ours)
-        return false;
-    const auto* key = static_cast<QKeyEvent*>(event);
-    return Form_KeyDown(key->key(), shiftState(key->modifiers()));
+    return ours && m_cashierHotkey->Form_KeyDown(*static_cast<QKeyEvent*>(event));
 }

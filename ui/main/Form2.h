@@ -43,7 +43,6 @@ private:
     Form2();
 
     void Form_Load();
-    bool Form_KeyDown(int keyCode, int shift);
     void Timer1_Timer();
     void Command7_Click();
     void Command8_Click();
