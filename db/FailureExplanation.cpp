@@ -128,13 +128,6 @@ QString FailureExplanation::forLogin(Kind kind, const QList<DiagnosticRecord>& r
     return QStringLiteral("无法登录数据库服务器“%1”；请检查服务器名和网络后重试。").arg(server);
 }
 
-QString FailureExplanation::forStatement(const QList<DiagnosticRecord>& records)
-{
-    if (anyState(records, QLatin1String("HYT00")) || anyState(records, QLatin1String("HYT01")))
-        return QStringLiteral("语句在规定的时间内没有执行完，已被取消；数据库服务器可能正忙或在等待别的连接释放锁，请稍后重试。");
-    return QString();
-}
-
 QString FailureExplanation::linkLost()
 {
     return QStringLiteral("与数据库服务器的连接已断开，刚才的操作是否已完成无法确定；请检查网络和数据库服务器后重试。");

@@ -47,8 +47,6 @@ public:
     static bool needsIdentity(Kind kind) { return kind == Kind::CannotSpeak || kind == Kind::ServerTooOld; }
 
     static QString forLogin(Kind kind, const QList<DiagnosticRecord>& records, const Login& login);
-    // Empty unless the statement ran out of time.
-    static QString forStatement(const QList<DiagnosticRecord>& records);
     // The first sentence of every error for a call that lost its link.
     static QString linkLost();
 };

@@ -1,6 +1,5 @@
 #include "OdbcDiagnostics.h"
 
-#include "FailureExplanation.h"
 #include "OdbcText.h"
 
 #include <QStringList>
@@ -42,11 +41,6 @@ DbError OdbcDiagnostics::error(SQLSMALLINT handleType, SQLHANDLE handle, const Q
 }
 
 DbError OdbcDiagnostics::error(const QList<Record>& records, const QString& fallback)
-{
-    return driverError(records, fallback).explained(FailureExplanation::forStatement(records));
-}
-
-DbError OdbcDiagnostics::driverError(const QList<Record>& records, const QString& fallback)
 {
     if (records.isEmpty())
         return DbError(fallback);

@@ -17,11 +17,9 @@ public:
 
     // The error for a failed call: every message in the driver's order, one per line; the state and
     // number of the server's own message where there is one. `fallback` names the call when the
-    // driver said nothing. A statement that ran out of time says so first.
+    // driver said nothing. Whoever knows the situation (a login, a timeout) puts its sentence first.
     static DbError error(SQLSMALLINT handleType, SQLHANDLE handle, const QString& fallback);
     static DbError error(const QList<Record>& records, const QString& fallback);
-    // As error(), the driver's text alone: a login's failure is explained by whoever knows the server.
-    static DbError driverError(const QList<Record>& records, const QString& fallback);
 };
 
 }  // namespace db

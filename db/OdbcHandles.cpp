@@ -80,13 +80,13 @@ void OdbcHandles::connect(const DriverChoice& driver, const QString& odbcConnect
         SQLFreeHandle(SQL_HANDLE_DBC, m_connection);
         m_connection = SQL_NULL_HDBC;
         if (driverNotLoaded(records)) {
-            const DbError cause = OdbcDiagnostics::driverError(records, QString());
+            const DbError cause = OdbcDiagnostics::error(records, QString());
             throw DbError(QStringLiteral("无法加载 SQL Server 的 ODBC 驱动程序“%1”。").arg(driver.name)
                               + DriverCatalog::installAdvice(DriverCatalog::currentPlatform()) + QLatin1Char('\n')
                               + cause.description(),
                           cause.sqlState(), cause.nativeError(), records);
         }
-        throw OdbcDiagnostics::driverError(records, QStringLiteral("无法连接到数据库服务器。"));
+        throw OdbcDiagnostics::error(records, QStringLiteral("无法连接到数据库服务器。"));
     }
     m_connected = true;
     m_linkLost = false;

@@ -50,7 +50,7 @@ void OdbcStatement::fail(const QString& fallback)
     const DbError error = OdbcDiagnostics::error(records, fallback);
     const bool lost = m_handles->noteFailure(records);
     // The server may have done all, part or none of it: say so, and never send it again.
-    if (error.sqlState() == QLatin1String("HYT00"))
+    if (error.sqlState() == QLatin1String("HYT00") || error.sqlState() == QLatin1String("HYT01"))
         throw DbError(QStringLiteral("服务器在 %1 秒内没有应答，语句的执行结果未知。\n").arg(Connection::statementTimeout())
                           + error.description(),
                       error.sqlState(), error.nativeError());

@@ -106,10 +106,7 @@ void TstExportTab::listing()
         accounts.append(row[0].toString());
     QCOMPARE(Controls::column(Controls::list(3), 0), accounts);
 
-    // The state survives a change of tab; an empty log still lists at the next press.
-    Controls::showTab(0);
-    Controls::showTab(2);
-    QCOMPARE(caption(), after);
+    // An empty log still lists at the next press.
     if (shown.isEmpty()) {
         Controls::command(9)->click();
         QCOMPARE(sent(), (QStringList{ExportList, ExportList}));

@@ -28,10 +28,10 @@ const QString Mapping = QStringLiteral("create table UA_AccountDatabase (cAcc_Id
 void createDatabase(sandbox::Fixture& data, const QString& name, const QStringList& tables)
 {
     data.createDatabase(name);
-    for (const QString& spec : tables) {
-        const QString table = spec.section(' ', 0, 0);
+    for (const QString& given : tables) {
+        const QString table = given.section(' ', 0, 0);
         data.exec(name, QStringLiteral("create table [%1] (cLockId varchar(20), cUser varchar(20)) ").arg(table));
-        for (int row = 1; row <= spec.section(' ', 1).toInt(); ++row)
+        for (int row = 1; row <= given.section(' ', 1).toInt(); ++row)
             data.exec(name, QStringLiteral("insert into [%1] values ('%2', 'demo')").arg(table).arg(row));
     }
 }
@@ -183,7 +183,7 @@ void TstLockTab::scanAndClear()
     const DatabaseSnapshot before = DatabaseSnapshot::take(m_session.data());
 
     const auto present = [&](const QString& table) {
-        return std::any_of(tables.begin(), tables.end(), [&](const QString& spec) { return spec.section(' ', 0, 0).compare(table, Qt::CaseInsensitive) == 0; });
+        return std::any_of(tables.begin(), tables.end(), [&](const QString& given) { return given.section(' ', 0, 0).compare(table, Qt::CaseInsensitive) == 0; });
     };
     const QStringList resolve = QStringList{SessionFixture::at("zrsystem", MappingProbe)}
         + (mapped ? QStringList{SessionFixture::at("zrsystem", mappingQuery(code, "2016"))} : QStringList());
@@ -226,14 +226,14 @@ void TstLockTab::scanAndClear()
     press(6);
     const QStringList clearing = statementsFor(true);
     QStringList expected = present(Marker) ? QStringList{DatabaseSnapshot::dropped(database, Marker)} : QStringList();
-    tables.removeIf([](const QString& spec) { return spec.startsWith(Marker); });
+    tables.removeIf([](const QString& given) { return given.startsWith(Marker); });
     QCOMPARE(m_session.sentTo(), clearing + statementsFor(false));
     QCOMPARE(boxes().texts().mid(1), QStringList{"清除完毕"});
     QCOMPARE(listRows(), cleared);
     QVERIFY(!enabled(6));
-    for (const QString& spec : tables) {
-        for (int row = 1; row <= spec.section(' ', 1).toInt(); ++row)
-            expected.append(DatabaseSnapshot::removed(database, spec.section(' ', 0, 0), {QString::number(row), "demo"}));
+    for (const QString& given : tables) {
+        for (int row = 1; row <= given.section(' ', 1).toInt(); ++row)
+            expected.append(DatabaseSnapshot::removed(database, given.section(' ', 0, 0), {QString::number(row), "demo"}));
     }
     expected.sort();
     QCOMPARE(before.differences(DatabaseSnapshot::take(m_session.data())), expected);
