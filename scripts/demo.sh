@@ -64,6 +64,8 @@ port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/sandbox.out
 server="(local)"
 [ "$port" = 1433 ] || server="127.0.0.1,$port"
 echo "SQL Server sandbox: 127.0.0.1:$port  user: sa  password: $password"
+# Which server generation it plays and how the login is encrypted ("profile 2019, TLS 1.0-1.2, encryption: login").
+sed -n '2s/^/  /p' "$work/sandbox.out"
 [ "$port" = 1433 ] || echo "Port 1433 is taken: type $server in the server box."
 
 has_display() {

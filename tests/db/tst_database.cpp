@@ -1,15 +1,12 @@
-// The database layer: from the program's connection string to the driver's, then through the real
-// driver against the in-process sandbox (passwords and server names through the login window are the
-// robustness tests'). Faults caught: a server name read wrongly (local names, instances, blanks); a
-// port that is no port taken for the default one, so another server is cleared than the one typed;
-// the wrong driver picked, or none named when missing; a value a driver would read back otherwise; a
-// text too long for the driver cut short instead of refused; a statement changed on its way; values,
-// NULLs or Chinese mangled; errors swallowed, cut or leaking the password; a failed open leaving a
-// half-open connection; rows lost, doubled or out of order when a recordset is reopened or shares its
-// connection with other statements. Failed logins: a wrong or missing first sentence, the driver's text
-// changed or dropped, a server generation named wrongly, a generation left unreached; on Windows a
-// driver order other than newest to oldest, a fallback after a wrong password (sent again), the
-// driver that got in forgotten for the next login.
+// The database layer, from the program's connection string to the driver's and through the real
+// driver against the sandbox. Faults caught: server names misread (local names, instances, blanks);
+// an invalid port taken for the default one; the wrong driver picked, or none named when missing; a
+// value the driver would read back otherwise; a too-long text cut instead of refused; statements
+// changed on their way; values, NULLs or Chinese mangled; errors swallowed, cut or leaking the
+// password; a failed open left half-open; rows lost, doubled or reordered when a recordset is reopened
+// or shares its connection. Failed logins: a wrong or missing first sentence, the driver's text changed
+// or dropped, a server generation misnamed or unreached; on Windows a driver order other than newest
+// to oldest, a fallback after a wrong password, the driver that got in forgotten for the next login.
 #include "db/AdoConnectionString.h"
 #include "db/ConnectAttempts.h"
 #include "db/Connection.h"
@@ -34,8 +31,7 @@ const DriverChoice Legacy{QStringLiteral("SQL Server"), DriverFamily::LegacySqlS
 
 QString adoText(const QString& database, const QString& server)
 {
-    return QStringLiteral("Provider=SQLOLEDB.1;Persist Security Info=True;Initial Catalog=") + database
-        + QStringLiteral(";Data Source=") + server;
+    return QStringLiteral("Provider=SQLOLEDB.1;Persist Security Info=True;Initial Catalog=") + database + ";Data Source=" + server;
 }
 
 // The error a call raises; one with an empty description when it raises none.
@@ -67,10 +63,7 @@ public:
             throw DbError(record.message, record.sqlState, record.nativeError, {record});
         }
     }
-    std::optional<ServerProbe::Identity> identify(const QString&, quint16, int) override
-    {
-        return ServerProbe::Identity{9, 0, 1399, 0};
-    }
+    std::optional<ServerProbe::Identity> identify(const QString&, quint16, int) override { return ServerProbe::Identity{9, 0, 1399, 0}; }
 };
 
 const QString PolicyServer = QStringLiteral("SUOWUTONG_POLICY_SERVER");
@@ -408,11 +401,9 @@ private slots:
         Connection connection;
         open(connection);
         // Question marks, ODBC escape braces, quotes, blanks and line breaks are the driver's to leave alone.
-        const QStringList texts = {
-            QStringLiteral("select N'中文 ? 问号' as q, '{fn now()}' as f, '{d ''2016-01-01''}' as d"),
-            QStringLiteral("  select 'a''b' as x  \r\n"),
-            QStringLiteral("delete from people where 1=0\ndelete from people where 2=0"),
-        };
+        const QStringList texts = {QStringLiteral("select N'中文 ? 问号' as q, '{fn now()}' as f, '{d ''2016-01-01''}' as d"),
+                                   QStringLiteral("  select 'a''b' as x  \r\n"),
+                                   QStringLiteral("delete from people where 1=0\ndelete from people where 2=0")};
         m_sandbox.clearStatements();
         for (const QString& text : texts)
             connection.execute(text);

@@ -4,11 +4,20 @@
 // code cut at a ';'), a lock table skipped, read or cleared in another database or out of order,
 // the marker table read or left, a wrong count, number or colour in the list, "清除" enabled when
 // the list no longer belongs to the chosen year, and clearing touching anything but lock rows.
+// The detail window and the lists' keyboard: a window for a row showing 0; a statement besides the
+// one select, or on the wrong table or database; headers not the server's; raw date-times or a
+// placeholder for NULL; the server's order lost; numbers sorted as text; Ctrl+C copying one cell,
+// no header line, or a tab in a value splitting its cell; Esc not closing; a failed select
+// unguarded; Tab walking a list's cells.
 #include "support/DatabaseSnapshot.h"
 #include "support/InformationBox.h"
+#include "support/LoginDriver.h"
 #include "support/MainWindowControls.h"
 #include "support/ProgramStatements.h"
 #include "support/SessionFixture.h"
+
+#include "locks/LockDetail.h"
+#include "ui/main/Form2.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -59,6 +68,80 @@ private slots:
     void resolution_data();
     void resolution();
 
+    void doubleClickShowsThatTable_data()
+    {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("table");  // empty: nothing opens, nothing is sent
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("NULL and date-times") << "流程实例锁定表" << "WF_PILock"
+            << QStringList{"PIID|cUser|cStation|dLockTime", "1024|zhang|财务室-张会计|2016-03-07 17:31:10",
+                           "9|li||2015-12-31 09:10:12", "100||A\tB|"};
+        QTest::newRow("marker table") << "查询分析互斥" << "isprocess@@@" << QStringList{"id|cUser|dTime"};
+        QTest::newRow("empty table") << "操作互斥表" << "" << QStringList{};
+    }
+
+    void doubleClickShowsThatTable()
+    {
+        QFETCH(QString, description);
+        QFETCH(QString, table);
+        QFETCH(QStringList, lines);
+        QVERIFY(openScanned());
+        LockDetail* window = doubleClick(description);
+        QCOMPARE(m_session.sentTo(), table.isEmpty() ? QStringList{} : QStringList{"zrdata_001_2015: select * from " + table});
+        QVERIFY(boxes().count() == 0 && Controls::command(6)->isEnabled());
+        QCOMPARE(window && window->isVisible() ? window->windowTitle() : QString(),
+                 table.isEmpty() ? QString() : "锁定明细 - " + description);
+        QCOMPARE(window ? shown(window->findChild<QTableView*>()->model()) : QStringList{}, lines);
+    }
+
+    void sortCopyCloseAndFailure()
+    {
+        QVERIFY(openScanned());
+        // Another year picked since the scan: the window still shows the table of the listed database.
+        QVERIFY(Controls::pick(Controls::combo(4), QStringLiteral("2016")));
+        QPointer<LockDetail> window = doubleClick(QStringLiteral("流程实例锁定表"));
+        auto* view = window ? window->findChild<QTableView*>() : nullptr;
+        QVERIFY(view);
+        QHeaderView* header = view->horizontalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(0) + 5, 5));
+        QCOMPARE(shown(view->model()).mid(1).replaceInStrings(QRegularExpression("\\|.*"), ""), (QStringList{"9", "100", "1024"}));
+        // Rows 100 and 1024 by click and shift-click, copied top to bottom as shown.
+        const auto rowAt = [view](int row) { return view->visualRect(view->model()->index(row, 1)).center(); };
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rowAt(1));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, rowAt(2));
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("PIID\tcUser\tcStation\tdLockTime\n100\t\tA B\t\n1024\tzhang\t财务室-张会计\t2016-03-07 17:31:10\n"));
+        QTest::keyClick(view, Qt::Key_Escape);
+        QTRY_VERIFY(window.isNull());
+        // The table gone since the scan: the error box, no window, the main window still there.
+        m_session.sandbox().execute("ZRDATA_001_2015", "drop table WF_PILock");
+        QVERIFY(!doubleClick(QStringLiteral("流程实例锁定表")));
+        QVERIFY2(boxes().count() == 1 && boxes().last().title == "错误" && boxes().last().text.contains("WF_PILock"),
+                 qPrintable(boxes().last().text));
+    }
+
+    // From a list with rows: Down moves the row, Tab leaves the list, Shift+Tab comes back.
+    void tabLeavesListArrowsMove()
+    {
+        QVERIFY(openScanned());
+        for (int list : {1, 2, 3}) {
+            Controls::showTab(list - 1);
+            if (list == 3)
+                QTest::mouseClick(Controls::command(9), Qt::LeftButton);
+            QTableWidget* view = Controls::list(list);
+            LoginDriver::mainWindow().activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&LoginDriver::mainWindow()) && view->rowCount() >= 2);
+            view->setFocus();
+            view->setCurrentCell(0, 0);
+            QTest::keyClick(view, Qt::Key_Down);
+            QTest::keyClick(view, Qt::Key_Tab);
+            QVERIFY2(QApplication::focusWidget() != view && view->currentRow() == 1, qPrintable(view->objectName()));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+            QCOMPARE(QApplication::focusWidget(), view);
+        }
+    }
+
 private:
     void logIn()
     {
@@ -81,6 +164,45 @@ private:
         return rows;
     }
     MessageBoxDriver& boxes() { return m_session.boxes(); }
+    // The demo data with a lock table of dates, NULLs and a tab, scanned for account 001, 2015.
+    bool openScanned()
+    {
+        m_session.sandbox().restoreFixture();
+        m_session.sandbox().execute("ZRDATA_001_2015",
+            "create table WF_PILock (PIID int, cUser varchar(20), cStation varchar(64), dLockTime datetime) "
+            "insert into WF_PILock values (1024, 'zhang', '财务室-张会计', '2016-03-07 17:31:10'), "
+            "(9, 'li', NULL, '2015-12-31 09:10:12'), (100, NULL, 'A\tB', NULL)");
+        if (!m_session.logIn())
+            return false;
+        Controls::showTab(1);
+        const bool picked = Controls::pick(Controls::combo(3), QStringLiteral("[001]北京远航科技有限公司"))
+            && Controls::pick(Controls::combo(4), QStringLiteral("2015"));
+        press(5);
+        boxes().clear();
+        m_session.forget();
+        return picked;
+    }
+    // Double-clicks a lock-list row as the system delivers it; the detail window it opened, if any.
+    LockDetail* doubleClick(const QString& description)
+    {
+        QTableWidget* list = Controls::list(2);
+        const QPoint at = list->visualItemRect(list->findItems(description, Qt::MatchExactly).value(0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        return LoginDriver::mainWindow().findChild<LockDetail*>();
+    }
+    // The header line, then each row as shown; cells joined by "|".
+    static QStringList shown(const QAbstractItemModel* model)
+    {
+        QStringList lines;
+        for (int row = -1; row < model->rowCount(); ++row) {
+            QStringList cells;
+            for (int c = 0; c < model->columnCount(); ++c)
+                cells.append((row < 0 ? model->headerData(c, Qt::Horizontal) : model->index(row, c).data()).toString());
+            lines.append(cells.join(QLatin1Char('|')));
+        }
+        return lines;
+    }
 
     SessionFixture m_session;
 };

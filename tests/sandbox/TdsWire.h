@@ -1,10 +1,9 @@
 #pragma once
 
-// A client written from the wire layout rather than from the server's code, so that the two check
-// each other: requests are encoded by hand and replies decoded token by token, every packet header
-// checked on the way.
+// A client written from the wire layout rather than from the server's code, so that the two check each
+// other: requests encoded by hand, replies decoded token by token, every packet header checked.
 #include <QDataStream>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QStringDecoder>
 #include <QStringList>
@@ -24,10 +23,7 @@ inline QByteArray le(quint32 v, int bytes)
     return b;
 }
 
-inline QByteArray utf16le(const QString& s)
-{
-    return QByteArray(reinterpret_cast<const char*>(s.utf16()), s.size() * 2);
-}
+inline QByteArray utf16le(const QString& s) { return QByteArray(reinterpret_cast<const char*>(s.utf16()), s.size() * 2); }
 
 // Wraps a payload in packets of at most packetSize bytes; the last ends the message unless told otherwise.
 inline QByteArray packets(quint8 type, const QByteArray& payload, int packetSize = 4096, bool end = true)
@@ -47,8 +43,7 @@ inline QByteArray packets(quint8 type, const QByteArray& payload, int packetSize
 inline QByteArray login7(const QString& password, quint32 packetSize = 4096)
 {
     const int fixed = 94;
-    QByteArray data;
-    QByteArray table;
+    QByteArray data, table;
     const QStringList fields{QStringLiteral("host"), QStringLiteral("sa"), password, QStringLiteral("tests"), {}, {}, {}, {}, {}};
     for (int i = 0; i < fields.size(); ++i) {
         QByteArray bytes = utf16le(fields.at(i));
@@ -66,10 +61,7 @@ inline QByteArray login7(const QString& password, quint32 packetSize = 4096)
 }
 
 // A SQL batch with the transaction-descriptor header.
-inline QByteArray sqlBatch(const QString& text)
-{
-    return QByteArray::fromHex("16000000 12000000 0200 0000000000000000 01000000") + utf16le(text);
-}
+inline QByteArray sqlBatch(const QString& text) { return QByteArray::fromHex("16000000 12000000 0200 0000000000000000 01000000") + utf16le(text); }
 
 // A reply as tokens: "done 10/1" (status in hex, count), "error 208/16 text", "cols a,b", "row 1,NULL";
 // the login's own tokens are left out; "!reason" on anything unexpected.
@@ -77,13 +69,9 @@ inline QString tokens(const QByteArray& payload)
 {
     QDataStream in(payload);
     in.setByteOrder(QDataStream::LittleEndian);
-    const auto get = [&](quint64 bytes) {
+    const auto get = [&](quint64 bytes) {  // little-endian, as every host we build for
         quint64 v = 0;
-        for (quint64 i = 0; i < bytes; ++i) {
-            quint8 b = 0;
-            in >> b;
-            v |= quint64(b) << (8 * i);
-        }
+        in.readRawData(reinterpret_cast<char*>(&v), int(bytes));
         return v;
     };
     const auto text = [&](quint64 units, bool gbk = false) {
@@ -96,8 +84,7 @@ inline QString tokens(const QByteArray& payload)
     while (!in.atEnd() && in.status() == QDataStream::Ok) {
         const quint64 type = get(1);
         if (type == 0xFD) {
-            const quint64 status = get(2);
-            get(2);
+            const quint64 status = get(4) & 0xFFFF;  // then the current command
             out.append(QStringLiteral("done %1/%2").arg(status, 0, 16).arg(get(8)));
         } else if (type == 0xAA) {
             const qint64 end = qint64(get(2)) + in.device()->pos();
@@ -134,7 +121,7 @@ inline QString tokens(const QByteArray& payload)
             break;
         }
     }
-    return in.status() == QDataStream::Ok ? out.join(QStringLiteral(" | ")) : out.join(QStringLiteral(" | ")) + QStringLiteral(" !cut short");
+    return out.join(QStringLiteral(" | ")) + (in.status() == QDataStream::Ok ? QString() : QStringLiteral(" !cut short"));
 }
 
 // Speaks to a server over a real socket.
@@ -147,18 +134,13 @@ public:
     }
 
     void send(quint8 type, const QByteArray& payload) { sendRaw(packets(type, payload)); }
-    void sendRaw(const QByteArray& bytes)
-    {
-        m_socket.write(bytes);
-        m_socket.flush();
-    }
+    void sendRaw(const QByteArray& bytes) { void(m_socket.write(bytes) > 0 && m_socket.flush()); }
 
     // The next whole reply message; "!reason" when none comes in time or a packet breaks the rules.
     QString reply(int timeoutMs = 5000, bool decode = true)
     {
         QByteArray payload;
-        QElapsedTimer clock;
-        clock.start();
+        const QDeadlineTimer deadline(timeoutMs);
         for (;;) {
             m_buffer += m_socket.readAll();
             const int length = m_buffer.size() >= 8 ? quint8(m_buffer[2]) << 8 | quint8(m_buffer[3]) : 0;
@@ -170,7 +152,7 @@ public:
                 m_buffer.remove(0, length);
                 if (last)
                     return decode ? tokens(payload) : QString();
-            } else if (clock.elapsed() > timeoutMs || m_socket.state() != QAbstractSocket::ConnectedState) {
+            } else if (deadline.hasExpired() || m_socket.state() != QAbstractSocket::ConnectedState) {
                 return QStringLiteral("!no whole reply");
             } else {
                 m_socket.waitForReadyRead(50);
@@ -184,23 +166,17 @@ public:
         send(0x12, Prelogin);
         if (reply(5000, false).startsWith(QLatin1Char('!')))
             return QStringLiteral("!no prelogin answer");
-        send(0x10, login7(password, quint32(packetSize)));
-        m_packetSize = packetSize;
+        send(0x10, login7(password, quint32(m_packetSize = packetSize)));
         return reply();
     }
 
-    QString batch(const QString& sql, int timeoutMs = 5000)
-    {
-        send(0x01, sqlBatch(sql));
-        return reply(timeoutMs);
-    }
+    QString batch(const QString& sql, int timeoutMs = 5000) { return send(0x01, sqlBatch(sql)), reply(timeoutMs); }
 
     // True once the server has closed the connection.
     bool waitForClose()
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (m_socket.state() != QAbstractSocket::UnconnectedState && clock.elapsed() < 3000) {
+        const QDeadlineTimer deadline(3000);
+        while (m_socket.state() != QAbstractSocket::UnconnectedState && !deadline.hasExpired()) {
             m_socket.waitForReadyRead(50);
             m_buffer += m_socket.readAll();
         }

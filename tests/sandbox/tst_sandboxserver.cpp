@@ -1,21 +1,21 @@
-// Faults caught: what python3-tds and FreeTDS tsql meet differs from SQL Server (values that do not
-// survive the trip in either protocol revision, date-time ticks rounded or rolled over wrongly, text
-// cut inside a GBK character, errors that do not reach the client); a server generation that reports
-// another version or protocol revision, offers TLS versions other than its own, encrypts more or less
-// than the client and the server agreed, or lets in a client that will not encrypt when encryption is
-// forced; replies mis-framed, mis-flagged or in packets larger than agreed; a malformed request taking
-// other connections down; a refused or unauthenticated client served, or made to buffer a huge
-// message; an attention not ending the reply, or leaving the abandoned half of a request to be spliced
-// onto the next; a slow statement holding up every client; memory held for batches long answered or
-// for a result nobody reads. The executable as scripts and administrators start it: serving a folder
-// whose demo seed was cut short, reseeding a folder someone changed, logging other than what it
-// received, not stopping on SIGTERM while a statement runs, or a console line that misstates the
-// generation and its encryption or starts with options it cannot honour.
+// Faults caught: what python3-tds and FreeTDS tsql meet differs from SQL Server (values that do not survive
+// the trip in either protocol revision, date-time ticks rounded or rolled over wrongly, text cut inside a GBK
+// character, errors that do not reach the client); a server generation that reports another version or
+// protocol revision, offers TLS versions other than its own, encrypts more or less than agreed, or lets in a
+// client that will not encrypt when encryption is forced; replies mis-framed, mis-flagged or in packets
+// larger than agreed; a malformed request taking other connections down; a refused or unauthenticated client
+// served, or made to buffer a huge message; an attention not ending the reply, or leaving the abandoned half
+// of a request spliced onto the next; a slow statement holding up every client; memory held for batches long
+// answered or for a result nobody reads. The executable: serving a folder whose demo seed was cut short,
+// reseeding a folder someone changed, logging other than what it received, not stopping on SIGTERM while a
+// statement runs, a console line misstating the generation and its encryption or accepting options it
+// cannot honour.
 #include "TdsWire.h"
 #include "engine/DemoSeed.h"
 #include "engine/Fixture.h"
 #include "server/SandboxServer.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -28,7 +28,7 @@
 #include <csignal>
 
 using namespace sandbox;
-using tdstest::RawClient;
+using namespace tdstest;
 
 namespace {
 
@@ -52,9 +52,8 @@ struct Sandbox {
     explicit Sandbox(const QStringList& arguments)
     {
         process.start(QStringLiteral(SUOWUTONG_SANDBOX_EXE), arguments);
-        QElapsedTimer clock;
-        clock.start();
-        while (process.waitForStarted(5000) && !process.canReadLine() && process.state() == QProcess::Running && clock.elapsed() < 15000)
+        const QDeadlineTimer deadline(15000);
+        while (process.waitForStarted(5000) && !process.canReadLine() && process.state() == QProcess::Running && !deadline.hasExpired())
             process.waitForReadyRead(500);
         const auto match = QRegularExpression(QStringLiteral("^listening on 127\\.0\\.0\\.1:(\\d+)\\n$")).match(process.readLine());
         port = match.hasMatch() ? match.captured(1).toUShort() : 0;
@@ -70,22 +69,19 @@ struct Sandbox {
 };
 
 // Exit code, standard output and standard error of a program run to its end.
-QStringList run(const QString& program, const QStringList& arguments, const QByteArray& input = {},
-                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+QStringList run(const QString& program, const QStringList& arguments, const QByteArray& input = {}, const QProcessEnvironment& environment = {})
 {
     QProcess process;
-    process.setProcessEnvironment(environment);
+    process.setProcessEnvironment(environment.isEmpty() ? QProcessEnvironment::systemEnvironment() : environment);
     process.start(program, arguments);
     process.write(input);
     process.closeWriteChannel();
     if (!process.waitForFinished(60000))
         process.kill();
-    return {QString::number(process.exitCode()), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return {QString::number(process.exitCode()), process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
-QStringList tsql(quint16 port, const QString& input, const QString& password = Password,
-                 const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+QStringList tsql(quint16 port, const QString& input, const QString& password = Password, const QProcessEnvironment& environment = {})
 {
     return run(QStringLiteral("tsql"), {"-H", "127.0.0.1", "-p", QString::number(port), "-U", "sa", "-P", password},
                (input + "\ngo\nexit\n").toUtf8(), environment);
@@ -95,9 +91,8 @@ QStringList tsql(quint16 port, const QString& input, const QString& password = P
 // or "!number text", statements joined by " / " and rows by ';'.
 QString pytds(quint16 port, const QStringList& arguments, const QStringList& statements)
 {
-    const QString out = run(QStringLiteral("/usr/bin/python3"),
-                            QStringList{QStringLiteral(SUOWUTONG_SOURCE_DIR "/tests/sandbox/pytds_client.py"), QString::number(port),
-                                        Password} + arguments,
+    const QString out = run(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral(SUOWUTONG_SOURCE_DIR "/tests/sandbox/pytds_client.py"),
+                                                                            QString::number(port), Password} + arguments,
                             QJsonDocument(QJsonArray::fromStringList(statements)).toJson())[1];
     QStringList results;
     for (const QJsonValue& result : QJsonDocument::fromJson(out.toUtf8()).array())
@@ -115,6 +110,11 @@ private:
     std::unique_ptr<Fixture> m_data;
     std::unique_ptr<SandboxServer> m_server;
     quint16 port() const { return m_server->port(); }
+    SandboxServer::Options options(const QString& profile = QStringLiteral("2019"), bool force = false) const
+    {
+        return {.dataDir = m_dir.path(), .password = Password, .logFile = {}, .profile = *ServerProfile::named(profile),
+                .forceEncryption = force, .certificateFile = {}, .keyFile = {}};
+    }
 
 private slots:
     void initTestCase()
@@ -122,10 +122,7 @@ private slots:
         m_data = std::make_unique<Fixture>(m_dir.path());
         QString error;
         QVERIFY2(DemoSeed::fill(m_data->directory(), &error), qPrintable(error));
-        SandboxServer::Options options;
-        options.dataDir = m_dir.path();
-        options.password = Password;
-        m_server = std::make_unique<SandboxServer>(options);
+        m_server = std::make_unique<SandboxServer>(options());
         QVERIFY2(m_server->start(&error), qPrintable(error));
     }
 
@@ -161,10 +158,8 @@ private slots:
         QTest::addColumn<QString>("shows");      // in the client's output; '!' first: its login fails
         QTest::addColumn<QString>("handshake");  // as the server recorded it
         const QString refused = QStringLiteral("!Adaptive Server connection failed");
-        const auto row = [](const char* name, const char* client, const char* profile, bool force, const char* refuses,
-                            const QString& shows, const char* handshake) {
-            QTest::newRow(name) << client << profile << force << refuses << shows << handshake;
-        };
+        const auto row = [](const char* name, const char* client, const char* profile, bool force, const char* refuses, const QString& shows,
+                            const char* handshake) { QTest::newRow(name) << client << profile << force << refuses << shows << handshake; };
         // Clients pick the newest version both sides have: a range is tried with clients that refuse its top.
         row("tsql 2005", "tsql", "2005", false, "", Chinese, "login TLS 1.0");
         row("tsql 2022 forced", "tsql", "2022", true, "", Chinese, "whole TLS 1.2");
@@ -192,12 +187,7 @@ private slots:
         QFETCH(QString, refuses);
         QFETCH(QString, shows);
         QFETCH(QString, handshake);
-        SandboxServer::Options options;
-        options.dataDir = m_dir.path();
-        options.password = Password;
-        options.profile = *ServerProfile::named(profile);
-        options.forceEncryption = force;
-        SandboxServer server(options);
+        SandboxServer server(options(profile, force));
         QString error;
         QVERIFY2(server.start(&error), qPrintable(error));
         QString out;
@@ -228,7 +218,7 @@ private slots:
         QTest::addColumn<int>("type");
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<QString>("expected");
-        const auto batch = [](const char* sql) { return tdstest::sqlBatch(QString::fromUtf8(sql)); };
+        const auto batch = [](const char* sql) { return sqlBatch(QString::fromUtf8(sql)); };
         QTest::newRow("statements") << 0x01 << batch("select cAcc_id, cAcc_Name from ua_account where cAcc_id < '002' "
                                                      "delete from ua_outpzlog where 1 = 0 create table x_reply (id int) drop table x_reply")
                                     << "cols cAcc_id,cAcc_Name | row 001,北京远航科技有限公司 | done 11/1 | done 11/0 | done 1/0 | done 0/0";
@@ -261,19 +251,18 @@ private slots:
     {
         QTest::addColumn<bool>("loggedIn");
         QTest::addColumn<QByteArray>("stream");
-        const QByteArray prelogin = tdstest::packets(0x12, tdstest::Prelogin);
-        QTest::newRow("batch before login") << false << tdstest::packets(0x01, tdstest::sqlBatch(QStringLiteral("select 1")));
-        QTest::newRow("batch after a refused login") << false << prelogin + tdstest::packets(0x10, tdstest::login7("x"))
-                                                                 + tdstest::packets(0x01, tdstest::sqlBatch(QStringLiteral("delete from ua_task")));
-        QTest::newRow("garbage login") << false << tdstest::packets(0x10, QByteArray(40, 'x'));
-        QTest::newRow("malformed prelogin") << false << tdstest::packets(0x12, QByteArray::fromHex("0000050001"));
+        const QByteArray prelogin = packets(0x12, Prelogin);
+        QTest::newRow("batch before login") << false << packets(0x01, sqlBatch(QStringLiteral("select 1")));
+        QTest::newRow("batch after a refused login") << false << prelogin + packets(0x10, login7("x")) + packets(0x01, sqlBatch("delete from ua_task"));
+        QTest::newRow("garbage login") << false << packets(0x10, QByteArray(40, 'x'));
+        QTest::newRow("malformed prelogin") << false << packets(0x12, QByteArray::fromHex("0000050001"));
         // A login needs a few hundred bytes; nobody unauthenticated may make the server hold megabytes.
-        QTest::newRow("endless login") << false << prelogin + tdstest::packets(0x10, QByteArray(256 * 1024, 'x'), 4096, false);
+        QTest::newRow("endless login") << false << prelogin + packets(0x10, QByteArray(256 * 1024, 'x'), 4096, false);
         QTest::newRow("second prelogin") << true << prelogin;
-        QTest::newRow("odd batch") << true << tdstest::packets(0x01, tdstest::sqlBatch(QStringLiteral("x")) + 'y');
-        QTest::newRow("batch headers longer than the batch") << true << tdstest::packets(0x01, QByteArray::fromHex("f4010000") + "ab");
+        QTest::newRow("odd batch") << true << packets(0x01, sqlBatch(QStringLiteral("x")) + 'y');
+        QTest::newRow("batch headers longer than the batch") << true << packets(0x01, QByteArray::fromHex("f4010000") + "ab");
         QTest::newRow("packet shorter than its header") << true << QByteArray::fromHex("0101000700000100");
-        QTest::newRow("unknown type") << true << tdstest::packets(0x07, "x");
+        QTest::newRow("unknown type") << true << packets(0x07, "x");
     }
 
     void protocolViolationsCloseOnlyThatConnection()
@@ -293,16 +282,16 @@ private slots:
         RawClient client(port());
         QVERIFY(loggedIn(client));
         // In the middle of a result it ends the reply; after a whole reply it is acknowledged alone.
-        client.send(0x01, tdstest::sqlBatch(Endless));
+        client.send(0x01, sqlBatch(Endless));
         QVERIFY(client.socket().waitForReadyRead(5000));
         client.send(0x06, {});
         QVERIFY(client.reply(10000).endsWith(QLatin1String(" | done 20/0")));
         client.send(0x06, {});
         QCOMPARE(client.reply(), QStringLiteral("done 20/0"));
         // Between the packets of a request it abandons the request: the next one starts afresh.
-        client.sendRaw(tdstest::packets(0x01, tdstest::sqlBatch(QStringLiteral("delete from ua_tasklog --")), 4096, false));
+        client.sendRaw(packets(0x01, sqlBatch(QStringLiteral("delete from ua_tasklog --")), 4096, false));
         client.send(0x06, {});
-        client.send(0x01, tdstest::sqlBatch(QStringLiteral("\nselect 1")));
+        client.send(0x01, sqlBatch(QStringLiteral("\nselect 1")));
         QCOMPARE(client.reply(), QStringLiteral("done 20/0"));
         QCOMPARE(client.reply(), QStringLiteral("cols  | row 1 | done 10/1"));
         QCOMPARE(m_data->count(QStringLiteral("zrsystem"), QStringLiteral("ua_tasklog")), 10);
@@ -313,7 +302,7 @@ private slots:
         RawClient slow(port());
         RawClient other(port());
         QVERIFY(loggedIn(slow) && loggedIn(other));
-        slow.send(0x01, tdstest::sqlBatch(QStringLiteral("select count(*) from UA_Period a, UA_Period b, UA_Period c, UA_Period d, UA_Period e")));
+        slow.send(0x01, sqlBatch(QStringLiteral("select count(*) from UA_Period a, UA_Period b, UA_Period c, UA_Period d, UA_Period e")));
         QTest::qWait(200);
         QElapsedTimer clock;
         clock.start();
@@ -338,7 +327,7 @@ private slots:
             QCOMPARE(client.batch(big), QStringLiteral("cols  | row 1 | done 10/1"));
         // A result nobody reads is produced no faster than it is taken.
         reader.socket().setReadBufferSize(64 * 1024);
-        reader.send(0x01, tdstest::sqlBatch(Endless));
+        reader.send(0x01, sqlBatch(Endless));
         QTest::qWait(1500);
         QVERIFY2(residentMiB() - before < 48, qPrintable(QStringLiteral("%1 -> %2 MiB").arg(before).arg(residentMiB())));
         reader.socket().setReadBufferSize(0);
@@ -414,11 +403,9 @@ private slots:
         QFile file(log);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QStringList lines;
-        for (const QByteArray& line : file.readAll().split('\n')) {
+        for (const QByteArray& line : file.readAll().trimmed().split('\n')) {
             const QJsonObject record = QJsonDocument::fromJson(line).object();
-            if (!line.isEmpty())
-                lines.append(QStringLiteral("%1 %2 ").arg(record.value("connection").toInt()).arg(record.value("database").toString())
-                             + record.value("sql").toString());
+            lines.append(QStringLiteral("%1 %2 %3").arg(record["connection"].toInt()).arg(record["database"].toString(), record["sql"].toString()));
         }
         QCOMPARE(lines, QStringList({"1 zrsystem " + taskQuery + "\n", "2 zrsystem select * from ua_nosuch\n", "2 zrsystem delete from ua_tasklog\n"}));
         // A restart seeds only an empty folder: what was changed stays.
@@ -440,8 +427,6 @@ private slots:
         QVERIFY(sandbox.process.waitForFinished(5000));
         QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(sandbox.process.exitStatus() == QProcess::NormalExit && sandbox.process.exitCode() == 0);
-        client.kill();
-        client.waitForFinished();
     }
 };
 

@@ -1,8 +1,7 @@
-// Faults caught: a statement of the program or its tests answered otherwise than SQL Server would
-// (rows, counts, conversions, collation, LIKE patterns, error numbers and texts, what an error
-// leaves undone); SET options ignored; division by zero giving NULL; deep nesting crashing the
-// engine; marker characters in the client's text read as table references; long OR chains taking
-// quadratic time; a reader blocking a writer.
+// Faults caught: a statement of the program or its tests answered otherwise than SQL Server would (rows,
+// counts, conversions, collation, LIKE patterns, error numbers and texts, what an error leaves undone); SET
+// options ignored; division by zero giving NULL; deep nesting crashing the engine; marker characters in the
+// client's text read as table references; long OR chains taking quadratic time; a reader blocking a writer.
 #include "engine/BatchResult.h"
 #include "engine/DemoSeed.h"
 #include "engine/Fixture.h"
@@ -20,17 +19,12 @@ using namespace sandbox;
 namespace {
 
 const QString kDb = QStringLiteral("dialect");
-const QString kTaskQuery = QStringLiteral(
-    "select distinct b.ctaskid,b.csub_name,b.cstation,convert(VARCHAR(19),b.dintime,120) as 登陆时间,b.taskstate "
-    "from ua_task a right join ua_tasklog b on a.ctaskid=b.ctaskid");
+const QString kTaskQuery = QStringLiteral("select distinct b.ctaskid,b.csub_name,b.cstation,convert(VARCHAR(19),b.dintime,120) as 登陆时间,b.taskstate from ua_task a right join ua_tasklog b on a.ctaskid=b.ctaskid");
 const QString kAbnormal = QStringLiteral("cast(TaskState as int)>='5' or cast(TaskState as int)<'0'");
 const QString kTasksLeft = QStringLiteral("select count(*) from ua_task select count(*) from ua_tasklog");
 const QString kPeopleLeft = QStringLiteral("\ngo\nselect count(*) from people");
 
-QString nested(const QString& open, const QString& inner, const QString& close, int depth)
-{
-    return open.repeated(depth) + inner + close.repeated(depth);
-}
+QString nested(const QString& open, const QString& inner, const QString& close, int depth) { return open.repeated(depth) + inner + close.repeated(depth); }
 
 }  // namespace
 
@@ -52,15 +46,13 @@ class TestTsqlDialect : public QObject {
                 for (const QVector<QVariant>& row : statement.rows) {
                     QStringList values;
                     for (const QVariant& v : row)
-                        values.append(v.isNull() ? QStringLiteral("NULL") : v.typeId() == QMetaType::QDateTime
-                                      ? v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) : v.toString());
-                    rows.append(values.join(QLatin1Char('|')));
+                        values.append(v.isNull() ? "NULL" : v.typeId() == QMetaType::QDateTime ? v.toDateTime().toString("yyyy-MM-dd HH:mm:ss.zzz") : v.toString());
+                    rows.append(values.join('|'));
                 }
                 if (!batch.contains(QLatin1String("order by"), Qt::CaseInsensitive))
                     rows.sort();
                 if (!statement.failed)
-                    parts.append(statement.hasResultSet ? rows.join(QLatin1Char(';'))
-                                 : statement.hasRowCount ? QStringLiteral("(%1)").arg(statement.rowCount) : QStringLiteral("ok"));
+                    parts.append(statement.hasResultSet ? rows.join(';') : statement.hasRowCount ? QStringLiteral("(%1)").arg(statement.rowCount) : "ok");
             }
             if (const auto error = result.error())
                 parts.append(QStringLiteral("!%1/%2 %3").arg(error->number).arg(error->severity).arg(error->message));
@@ -111,14 +103,12 @@ private slots:
         const QString tooDeep = QStringLiteral("!191/15 Some part of your SQL statement is nested too deeply. "
                                                "Rewrite the query or break it up into smaller queries.");
         const auto notAnInt = [](const char* value) {
-            return QStringLiteral("!245/16 Conversion failed when converting the varchar value '%1' to data type int.").arg(QString::fromUtf8(value));
+            return QStringLiteral("!245/16 Conversion failed when converting the varchar value '%1' to data type int.").arg(value);
         };
         const auto refusedSet = [](const char* option) {
-            return QStringLiteral("!50000/16 SET %1 is not supported by this server; nothing in the batch was run.").arg(QLatin1String(option));
+            return QStringLiteral("!50000/16 SET %1 is not supported by this server; nothing in the batch was run.").arg(option);
         };
-        const auto row = [](const char* name, const QString& database, const QString& batch, const QString& expected) {
-            QTest::newRow(name) << database << batch << expected;
-        };
+        const auto row = [](const char* name, const QString& db, const QString& batch, const QString& expected) { QTest::newRow(name) << db << batch << expected; };
 
         // What the program sends, against the demo installation. Every log row is listed, with or without
         // its task; 1003 and 1006 are abnormal, 1005 has no task row, the blank state reads as 0.
@@ -139,8 +129,7 @@ private slots:
             "and (iEndYear>='2017' or iEndYear is null)) ", "001|北京远航科技有限公司;002|上海明德贸易有限公司;003|演示账套（新建） // 2016;2017 // ZRDATA_002_2016");
         row("voucher-export log", zr, "select  cacc_id as 帐套号,cStation as 计算机名,dTime as 操作时间 from ua_outpzlog\ngo\ndelete from ua_outpzlog",
             "001|CAIWU-PC01|2016-03-08 10:22:31.000;001||2016-03-08 10:40:05.000;002|仓库电脑|2016-02-27 15:12:48.000 // (3)");
-        row("cashier databases", zr, "select [Name] from Master..sysdatabases where name like 'DaZovu[_]___[_]____'",
-            "DaZovu_001_2015;DaZovu_001_2016;DaZovu_002_2016");
+        row("cashier databases", zr, "select [Name] from Master..sysdatabases where name like 'DaZovu[_]___[_]____'", "DaZovu_001_2015;DaZovu_001_2016;DaZovu_002_2016");
         row("cashier locks, no table", "DaZovu_002_2016", "Delete From CN_LockAcctBook", "!208/16 Invalid object name 'CN_LockAcctBook'.");
         const QString dropMarker = QStringLiteral("if exists(select  * from dbo.sysobjects where xtype='U' and name ='isprocess@@@') drop table isprocess@@@");
         row("lock clearing", "ZRDATA_001_2015", "delete from GL_LockRows\ngo\ndelete from gl_lockrows\ngo\n" + dropMarker + "\ngo\n" + dropMarker
@@ -159,14 +148,12 @@ private slots:
             "cast(4.9 as int), cast(42 as varchar(10)), cast(null as int), isnull(convert(varchar(10), d, 120), 'none') from t_state where id = 3"
             "\ngo\nselect code from people where cast(code as int) > 0\ngo\nselect cast('99999999999' as int)",
             "0|7|12|0|abc|4|42|NULL|none // " + notAnInt("a_1") + " // !248/16 The conversion of the varchar value '99999999999' overflowed an int column.");
-        row("stored widths", kDb, "insert into narrow values ('1', 'abc   ', N'中文', 'true') select c + '|', v + '|', n, b from narrow where b = 1",
-            "(1) / 1  ||abc||中文|1;ab ||x||宽字符|1");
+        row("stored widths", kDb, "insert into narrow values ('1', 'abc   ', N'中文', 'true') select c + '|', v + '|', n, b from narrow where b = 1", "(1) / 1  ||abc||中文|1;ab ||x||宽字符|1");
         row("storing errors", kDb, "insert into narrow values ('1', '中文', N'a', 1)\ngo\ninsert into t_state values ('abc', 'x', N'x', null)\ngo\n"
             "create table g (x geography)", truncated + " // " + notAnInt("abc") + " // !2715/16 Column, parameter, or variable #1: Cannot find data type geography.");
 
         // Arithmetic as SQL Server documents it: integer division truncates, text converts to the number's type
-        row("arithmetic", kDb, "select 7 / 2, -7 / 2, 7 % 3, -7 % 3, cast(7 as float) / 2, 'a' + 'b', code + '!', 1 + '2' from people where code = 'ab1'",
-            "3|-3|1|-1|3.5|ab|ab1!|3");
+        row("arithmetic", kDb, "select 7 / 2, -7 / 2, 7 % 3, -7 % 3, cast(7 as float) / 2, 'a' + 'b', code + '!', 1 + '2' from people where code = 'ab1'", "3|-3|1|-1|3.5|ab|ab1!|3");
         row("arithmetic errors", kDb, "select 1 / 0\ngo\nselect id % 0 from t_state\ngo\nselect 1.5 / (id - id) from t_state\ngo\n"
             "select 2147483647 + 1\ngo\nselect code - 1 from people\ngo\nselect cast(2.5 as float) % 2",
             divideByZero + " // " + divideByZero + " // " + divideByZero + " // !8115/16 Arithmetic overflow error converting expression to data type "
@@ -176,22 +163,18 @@ private slots:
         row("like", zr, "select name from master..sysdatabases where name like 'DAZOVU[_]___[_]____' or name like 'dazovu%0' select cAcc_id "
             "from ua_account where cAcc_Name like '%科技%' or cAcc_Name not like '[^上]%'", "DaZovu_001_2015;DaZovu_001_2016;DaZovu_001_20160;"
             "DaZovu_002_2016 / 001;002");
-        row("like wildcards and sets", kDb, "select code from people where code like 'a[_]%' select code from people where code like '[B-c]%' "
-            "select code from people where code not like '[^a]%'", "A_2;a_1 / b%1 / A_2;a_1;ab1");
-        row("trailing blanks and case ignored", kDb, "select distinct station from people select code from people where station = 'pc1'",
-            "PC1;PC2;电脑 / a_1;ab1");
+        row("like wildcards and sets", kDb, "select code from people where code like 'a[_]%' select code from people where code like '[B-c]%' select code "
+            "from people where code not like '[^a]%'", "A_2;a_1 / b%1 / A_2;a_1;ab1");
+        row("trailing blanks and case ignored", kDb, "select distinct station from people select code from people where station = 'pc1'", "PC1;PC2;电脑 / a_1;ab1");
 
         // Statements, counts, and what an error leaves undone
-        row("if with and without effect", kDb, "if exists(select * from sysobjects where name = 'nosuch') drop table nosuch "
-            "if not exists(select * from task) delete from task if exists(select * from sysobjects where name = 'TASK') delete from task",
-            "ok / ok / (1)");
-        row("delete without from, update", kDb, "delete people where code = 'ab1' update people set station = 'x' where code like 'a%'" + kPeopleLeft,
-            "(1) / (2) // 3");
+        row("if with and without effect", kDb, "if exists(select * from sysobjects where name = 'nosuch') drop table nosuch if not exists(select * from task) "
+            "delete from task if exists(select * from sysobjects where name = 'TASK') delete from task", "ok / ok / (1)");
+        row("delete without from, update", kDb, "delete people where code = 'ab1' update people set station = 'x' where code like 'a%'" + kPeopleLeft, "(1) / (2) // 3");
         row("joins", kDb, "select * from task a right join tasklog b on a.id=b.id order by b.st select a.id, b.st from task a left outer join tasklog b "
             "on a.id = b.id select st from tasklog b where not exists(select * from task a where a.id = b.id) order by st",
             "1|1|x;NULL|2|y;NULL|NULL|z / 1|x / y;z");
-        row("constants, aliases, comments", kDb, "select 1, N'中文', 'x', null, id as 编号 from t_state where id = 1;\nselect /* x */ 2 -- y",
-            "1|中文|x|NULL|1 / 2");
+        row("constants, aliases, comments", kDb, "select 1, N'中文', 'x', null, id as 编号 from t_state where id = 1;\nselect /* x */ 2 -- y", "1|中文|x|NULL|1 / 2");
         row("counts per statement", kDb, "update tasklog set st = 'w' where id = '1'\ninsert into task values ('2'), ('3')\n"
             "select * from task where id = '9' create table c (id int) drop table c", "(1) / (2) /  / ok / ok");
         row("what errors leave undone", kDb, "delete from task\nselect * from nosuch\ndelete from tasklog\ngo\ndelete from people\ndelete from tasklog "
@@ -219,8 +202,8 @@ private slots:
         // The client's text is never read as the engine's own markers.
         const QString marker = QStringLiteral("\x01" "0\x02");
         row("marker characters in a literal", kDb, "select 'a" + marker + "b', 'c\x01'", "a" + marker + "b|c\x01");
-        row("marker characters in a name", kDb, "create table [t" + marker + "] (id int) insert into [t" + marker + "] values (1) select * from [t" + marker + "]",
-            "ok / (1) / 1");
+        const QString table = "[t" + marker + "]";
+        row("marker characters in a name", kDb, "create table " + table + " (id int) insert into " + table + " values (1) select * from " + table, "ok / (1) / 1");
         row("crafted delete", kDb, "delete from people where code <> '\x01' and code = '\x02'" + kPeopleLeft, "(0) // 4");
     }
 
@@ -239,8 +222,7 @@ private slots:
             terms.append(QStringLiteral("code = '%1 was never a code of this table'").arg(i));
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(run("select count(*) from people where " + terms.join(QStringLiteral(" or ")) + " or code = 'ab1' and station = 'PC1'"),
-                 QStringLiteral("1"));
+        QCOMPARE(run("select count(*) from people where " + terms.join(" or ") + " or code = 'ab1' and station = 'PC1'"), QStringLiteral("1"));
         QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     }
 

@@ -5,17 +5,13 @@
 #include <QDateTime>
 #include <algorithm>
 
-DatabaseSnapshot DatabaseSnapshot::take(sandbox::Fixture& fixture, const QStringList& countOnly)
+DatabaseSnapshot DatabaseSnapshot::take(sandbox::Fixture& fixture)
 {
     DatabaseSnapshot snapshot;
     for (const QString& database : fixture.directory().databases()) {
         for (const QVariantList& name : fixture.rows(database, QStringLiteral("select name from sysobjects where xtype='U'"))) {
             const QString table = name.value(0).toString();
             const QString from = QStringLiteral(" from [%1]").arg(QString(table).replace(']', "]]"));
-            if (countOnly.contains(database + '.' + table, Qt::CaseInsensitive)) {
-                snapshot.m_counts[key(database, table)] = fixture.value(database, "select count(*)" + from).toLongLong();
-                continue;
-            }
             QStringList& rows = snapshot.m_rows[key(database, table)];
             for (const QVariantList& row : fixture.rows(database, "select *" + from))
                 rows.append(rowText(row));
@@ -28,10 +24,6 @@ DatabaseSnapshot DatabaseSnapshot::take(sandbox::Fixture& fixture, const QString
 QStringList DatabaseSnapshot::differences(const DatabaseSnapshot& later) const
 {
     QStringList lines;
-    for (auto table = m_counts.cbegin(); table != m_counts.cend(); ++table) {
-        if (later.m_counts.value(table.key(), -1) != table.value())
-            lines.append(QStringLiteral("count %1: %2 -> %3").arg(table.key()).arg(table.value()).arg(later.m_counts.value(table.key(), -1)));
-    }
     const auto compare = [&lines](const QString& name, const QStringList& from, const QStringList& to, const QString& mark) {
         QStringList only;
         std::set_difference(from.cbegin(), from.cend(), to.cbegin(), to.cend(), std::back_inserter(only));

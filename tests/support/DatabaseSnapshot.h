@@ -17,12 +17,10 @@ class Fixture;
 //              QStringList{DatabaseSnapshot::removed("zrsystem", "ua_task", {"T1", "PC1"})});
 class DatabaseSnapshot {
 public:
-    // Tables named in countOnly ("database.table", any case) are kept as a row count only, for
-    // tables too big to hold as text.
-    static DatabaseSnapshot take(sandbox::Fixture& fixture, const QStringList& countOnly = {});
+    static DatabaseSnapshot take(sandbox::Fixture& fixture);
 
     // What changed from this snapshot to the later one, sorted: "- db.table: row" gone,
-    // "+ db.table: row" new, "dropped db.table", "created db.table", "count db.table: N -> M".
+    // "+ db.table: row" new, "dropped db.table", "created db.table".
     QStringList differences(const DatabaseSnapshot& later) const;
 
     // The lines differences() gives for a row gone (its values as text, "NULL" for null,
@@ -34,7 +32,6 @@ private:
     static QString key(const QString& database, const QString& table) { return (database + '.' + table).toLower(); }
     static QString rowText(const QVariantList& row);
 
-    // By lower-case "database.table": the rows as text, sorted, or for a count-only table its count.
+    // By lower-case "database.table": the rows as text, sorted.
     QMap<QString, QStringList> m_rows;
-    QMap<QString, qint64> m_counts;
 };
