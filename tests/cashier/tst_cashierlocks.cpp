@@ -15,11 +15,7 @@
 
 using Controls = MainWindowControls;
 
-namespace {
-
 const QStringList CashierDatabases = {"DaZovu_001_2015", "DaZovu_002_2016", "DaZovu_003_2017"};
-
-}  // namespace
 
 class TestCashierLocks : public QObject {
     Q_OBJECT
@@ -39,20 +35,14 @@ private:
     SessionFixture m_session;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_session.start());
-    }
+    void initTestCase() { QVERIFY(m_session.start()); }
 
     void init()
     {
         m_session.reset();
         // Only these cashier databases: the first with locks, the second without the table, the third with it empty.
+        m_session.startOver();
         sandbox::Fixture& fixture = m_session.data();
-        for (const QString& name : fixture.directory().databases()) {
-            if (name.startsWith(QLatin1String("DaZovu"), Qt::CaseInsensitive))
-                fixture.dropDatabase(name);
-        }
         for (const QString& name : CashierDatabases)
             fixture.createDatabase(name);
         const QString table = QStringLiteral("create table CN_LockAcctBook (cUser_Id varchar(20), cBook varchar(20)) ");
@@ -91,10 +81,9 @@ private slots:
         // Listed with no cashier database on the server: a message instead of the window.
         QCOMPARE(m_session.sent(SessionFixture::On::Sys), lists ? QStringList{statements::CashierListing} : QStringList{});
         QCOMPARE(boxes().count(), lists ? 1 : 0);
-        if (lists) {
+        if (lists)
             verifyInformation(boxes().last(), QStringLiteral("没有检测到出纳数据库！"));
-            QCOMPARE(boxes().last().parentWindow, QStringLiteral("form2"));
-        }
+        QVERIFY(!lists || boxes().last().parentWindow == QStringLiteral("form2"));
     }
 
     void failingListingIsTriedOnce_data()
@@ -118,9 +107,8 @@ private slots:
         boxes().onDialog([](QDialog&) {});
         // One press, one attempt, one error box; the key goes no further than the key handler.
         pressCtrlH(focus);
-        QCOMPARE(boxes().count(), 1);
+        QVERIFY(boxes().count() == 1 && boxes().dialogsHandled() == 0);
         QVERIFY(boxes().last().title == QStringLiteral("错误") && boxes().last().icon == QMessageBox::Critical);
-        QCOMPARE(boxes().dialogsHandled(), 0);
         QVERIFY(m_session.sent(SessionFixture::On::Sys).count(statements::CashierListing) <= 1);
 
         // The next press works again.
@@ -135,7 +123,6 @@ private slots:
         QStringList expected;
         for (const QVariantList& row : m_session.data().rows(QStringLiteral("master"), statements::CashierListing))
             expected.append(row.at(0).toString());
-        QCOMPARE(expected.size(), CashierDatabases.size());
         // The session's driver runs the window; the boxes shown meanwhile need a driver of their own.
         MessageBoxDriver clearingBoxes;
         boxes().onDialog([&](QDialog& window) {

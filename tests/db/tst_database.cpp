@@ -16,7 +16,6 @@
 #include "db/Recordset.h"
 #include "support/SandboxHarness.h"
 
-#include <QProcess>
 #include <QTcpServer>
 #include <QtTest>
 

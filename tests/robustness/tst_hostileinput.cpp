@@ -75,7 +75,7 @@ private:
     }
     void pressCtrlH()
     {
-        Form2& main = LoginDriver::mainWindow();
+        Form2& main = Form2::instance();
         main.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&main));
         Controls::find("Combo3")->setFocus();

@@ -15,15 +15,6 @@
 #include "engine/Fixture.h"
 #include "server/SandboxServer.h"
 
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
 

@@ -7,11 +7,7 @@
 #include "engine/Fixture.h"
 #include "engine/Session.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 #include <memory>
 
 using namespace sandbox;

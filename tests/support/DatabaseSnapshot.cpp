@@ -24,24 +24,22 @@ DatabaseSnapshot DatabaseSnapshot::take(sandbox::Fixture& fixture)
 QStringList DatabaseSnapshot::differences(const DatabaseSnapshot& later) const
 {
     QStringList lines;
-    const auto compare = [&lines](const QString& name, const QStringList& from, const QStringList& to, const QString& mark) {
-        QStringList only;
-        std::set_difference(from.cbegin(), from.cend(), to.cbegin(), to.cend(), std::back_inserter(only));
-        for (const QString& row : only)
-            lines.append(QStringLiteral("%1 %2: %3").arg(mark, name, row));
+    // Rows and tables in `from` that `to` lacks.
+    const auto only = [&lines](const Tables& from, const Tables& to, const QString& mark, const QString& missing) {
+        for (auto table = from.cbegin(); table != from.cend(); ++table) {
+            if (!to.contains(table.key())) {
+                lines.append(missing + table.key());
+                continue;
+            }
+            const QStringList& other = to[table.key()];
+            QStringList rows;
+            std::set_difference(table->cbegin(), table->cend(), other.cbegin(), other.cend(), std::back_inserter(rows));
+            for (const QString& row : rows)
+                lines.append(QStringLiteral("%1 %2: %3").arg(mark, table.key(), row));
+        }
     };
-    for (auto table = m_rows.cbegin(); table != m_rows.cend(); ++table) {
-        if (!later.m_rows.contains(table.key()))
-            lines.append("dropped " + table.key());
-        else
-            compare(table.key(), table.value(), later.m_rows[table.key()], "-");
-    }
-    for (auto table = later.m_rows.cbegin(); table != later.m_rows.cend(); ++table) {
-        if (!m_rows.contains(table.key()))
-            lines.append("created " + table.key());
-        else
-            compare(table.key(), table.value(), m_rows[table.key()], "+");
-    }
+    only(m_rows, later.m_rows, "-", "dropped ");
+    only(later.m_rows, m_rows, "+", "created ");
     lines.sort();
     return lines;
 }

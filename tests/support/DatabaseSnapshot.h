@@ -8,13 +8,8 @@ namespace sandbox {
 class Fixture;
 }
 
-// Every row of every user table of every database of a sandbox folder, read straight from the
-// files, so that a test can say exactly which rows an action removed and that nothing else moved.
-//
-//     const DatabaseSnapshot before = DatabaseSnapshot::take(fixture);
-//     ... the user presses "清除" ...
-//     QCOMPARE(before.differences(DatabaseSnapshot::take(fixture)),
-//              QStringList{DatabaseSnapshot::removed("zrsystem", "ua_task", {"T1", "PC1"})});
+// Every row of every user table of a sandbox folder, read from the files, so that a test can say
+// exactly which rows an action removed and that nothing else moved.
 class DatabaseSnapshot {
 public:
     static DatabaseSnapshot take(sandbox::Fixture& fixture);
@@ -23,8 +18,7 @@ public:
     // "+ db.table: row" new, "dropped db.table", "created db.table".
     QStringList differences(const DatabaseSnapshot& later) const;
 
-    // The lines differences() gives for a row gone (its values as text, "NULL" for null,
-    // date-times as yyyy-MM-dd HH:mm:ss, joined by " | ") or a table dropped.
+    // The lines differences() gives for a row gone (values joined by " | ") or a table dropped.
     static QString removed(const QString& database, const QString& table, const QVariantList& row);
     static QString dropped(const QString& database, const QString& table);
 
@@ -33,5 +27,6 @@ private:
     static QString rowText(const QVariantList& row);
 
     // By lower-case "database.table": the rows as text, sorted.
-    QMap<QString, QStringList> m_rows;
+    using Tables = QMap<QString, QStringList>;
+    Tables m_rows;
 };

@@ -4,8 +4,7 @@
 
 #include <QTest>
 
-// An outcome or information message as every tab shows it: the text under "提示", an
-// information icon and an OK button alone.
+// An information message as every tab shows it: under "提示", an information icon, OK alone.
 inline void verifyInformation(const MessageBoxDriver::Box& box, const QString& text)
 {
     QCOMPARE(box.text, text);

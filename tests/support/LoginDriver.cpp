@@ -6,13 +6,7 @@
 #include "app/login/Form1.h"
 #include "ui/main/Form2.h"
 
-#include <QLineEdit>
-#include <QPushButton>
-
-LoginDriver::LoginDriver(MessageBoxDriver& boxes)
-    : m_boxes(boxes)
-{
-}
+#include <QtWidgets>
 
 bool LoginDriver::logIn(const QString& server, const QString& password)
 {
@@ -22,11 +16,6 @@ bool LoginDriver::logIn(const QString& server, const QString& password)
     const int boxesBefore = m_boxes.count();
     login.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
     return m_boxes.count() == boxesBefore && !login.isVisible() && Form2::isLoaded() && Form2::instance().isVisible();
-}
-
-Form2& LoginDriver::mainWindow()
-{
-    return Form2::instance();
 }
 
 void LoginDriver::reset()

@@ -2,11 +2,7 @@
 
 #include "ui/main/Form2.h"
 
-#include <QComboBox>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTabWidget>
-#include <QTableWidget>
+#include <QtWidgets>
 
 QWidget* MainWindowControls::find(const QString& name)
 {
@@ -61,12 +57,11 @@ QStringList MainWindowControls::entries(const QComboBox* combo)
 
 QStringList MainWindowControls::rows(const QTableWidget* list)
 {
-    QStringList texts;
-    for (int row = 0; row < list->rowCount(); ++row) {
-        QStringList cells;
-        for (int column = 0; column < list->columnCount(); ++column)
-            cells.append(list->item(row, column) ? list->item(row, column)->text() : QString());
-        texts.append(cells.join(QLatin1Char(' ')));
+    QStringList texts(list->rowCount());
+    for (int column = 0; column < list->columnCount(); ++column) {
+        const QStringList cells = MainWindowControls::column(list, column);
+        for (int row = 0; row < cells.size(); ++row)
+            texts[row] += (column ? QStringLiteral(" ") : QString()) + cells[row];
     }
     return texts;
 }

@@ -9,11 +9,10 @@ class QRadioButton;
 class QTableWidget;
 class QWidget;
 
-// The main window's controls by their names, and the few things a user does with them.
-// For tests that drive the loaded main window (after LoginDriver::logIn).
+// The loaded main window's controls by their names, and the few things a user does with them.
 class MainWindowControls {
 public:
-    // The named control of the loaded main window; aborts the test program when it is missing.
+    // Aborts the test program when the control is missing.
     static QWidget* find(const QString& name);
     static QPushButton* command(int number);
     static QComboBox* combo(int number);
@@ -28,6 +27,5 @@ public:
     static QStringList entries(const QComboBox* combo);
     // Each row's texts joined by single blanks, top to bottom.
     static QStringList rows(const QTableWidget* list);
-    // The texts of one column, top to bottom.
     static QStringList column(const QTableWidget* list, int column);
 };

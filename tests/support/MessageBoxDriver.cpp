@@ -3,33 +3,20 @@
 #include <QPushButton>
 #include <QApplication>
 
-namespace {
-
-QList<MessageBoxDriver*>& liveDrivers()
-{
-    static QList<MessageBoxDriver*> drivers;
-    return drivers;
-}
-
-}  // namespace
+Q_GLOBAL_STATIC(QList<MessageBoxDriver*>, liveDrivers)
 
 MessageBoxDriver::~MessageBoxDriver()
 {
-    liveDrivers().removeOne(this);
+    liveDrivers->removeOne(this);
 }
 
 MessageBoxDriver::MessageBoxDriver(QObject* parent)
     : QObject(parent)
 {
-    liveDrivers().append(this);
+    liveDrivers->append(this);
     m_timer.setInterval(10);
     connect(&m_timer, &QTimer::timeout, this, &MessageBoxDriver::poll);
     m_timer.start();
-}
-
-void MessageBoxDriver::answer(QMessageBox::StandardButton button)
-{
-    m_answers.append(button);
 }
 
 QStringList MessageBoxDriver::texts() const
@@ -65,7 +52,7 @@ void MessageBoxDriver::poll()
             }
         });
     }
-    if (!box || box == m_current || !box->isVisible() || liveDrivers().last() != this)
+    if (!box || box == m_current || !box->isVisible() || liveDrivers->last() != this)
         return;
     m_current = box;
     if (m_onShown)

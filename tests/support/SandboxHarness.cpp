@@ -1,13 +1,7 @@
 #include "SandboxHarness.h"
 
 #include <QTcpServer>
-#include <QtGlobal>
 #include <stdexcept>
-
-QString SandboxHarness::defaultPassword()
-{
-    return QStringLiteral("Zr;sa=密码 9");
-}
 
 SandboxHarness::SandboxHarness(const QString& password, sandbox::DemoSeed::Options seed)
     : m_password(password)
@@ -42,7 +36,6 @@ bool SandboxHarness::start()
     }
     sandbox::SandboxServer::Options options;
     options.dataDir = m_dir.path();
-    options.port = 0;
     options.password = m_password;
     options.profile = m_profile;
     options.forceEncryption = m_forceEncryption;
@@ -57,11 +50,6 @@ bool SandboxHarness::start()
         return false;
     }
     return true;
-}
-
-QString SandboxHarness::serverName() const
-{
-    return QStringLiteral("127.0.0.1,%1").arg(m_server->port());
 }
 
 QString SandboxHarness::unusedServerName() const
@@ -84,11 +72,6 @@ void SandboxHarness::clearStatements()
 {
     QMutexLocker lock(&m_statementsMutex);
     m_statements.clear();
-}
-
-void SandboxHarness::execute(const QString& database, const QString& tsql)
-{
-    m_fixture->exec(database, tsql);
 }
 
 void SandboxHarness::restoreFixture()

@@ -11,33 +11,26 @@
 #include <QTemporaryDir>
 #include <memory>
 
-// A sandbox server in this process, on a free port of 127.0.0.1, over a data folder of its own
-// that is removed when the harness goes. start() fills the folder with the demo data (DemoSeed,
-// with the options given); fixture() reads and changes it directly, as a test needs.
-//
-//     SandboxHarness sandbox;
-//     QVERIFY(sandbox.start());
-//     connection.open(adoString(sandbox.serverName()), "sa", sandbox.password());
-//     QCOMPARE(sandbox.fixture().count("zrsystem", "ua_task"), 3);
+// A sandbox server in this process on a free port of 127.0.0.1, over a temporary data folder that
+// start() seeds with the demo data; fixture() reads and changes the data directly.
 class SandboxHarness {
 public:
     // The sa password holds a blank, ';', '=' and Chinese, as real ones do.
-    static QString defaultPassword();
+    static QString defaultPassword() { return QStringLiteral("Zr;sa=密码 9"); }
 
     explicit SandboxHarness(const QString& password = defaultPassword(), sandbox::DemoSeed::Options seed = {});
     ~SandboxHarness();
     SandboxHarness(const SandboxHarness&) = delete;
     SandboxHarness& operator=(const SandboxHarness&) = delete;
 
-    // Before start(): the server generation to play and whether it forces encryption
-    // (2019 with the login alone encrypted unless told).
+    // Before start(): the server generation to play and whether it forces encryption.
     void setProfile(const sandbox::ServerProfile& profile, bool forceEncryption = false);
 
-    // Seeds the data and starts serving; false (with a warning) when either fails.
+    // False (with a warning) when seeding or listening fails.
     bool start();
 
     // The server as an administrator would type it: "127.0.0.1,PORT".
-    QString serverName() const;
+    QString serverName() const { return QStringLiteral("127.0.0.1,%1").arg(m_server->port()); }
     // A server name where nothing listens, for refused connections.
     QString unusedServerName() const;
     QString password() const { return m_password; }
@@ -45,14 +38,13 @@ public:
 
     sandbox::SandboxServer& server() { return *m_server; }
     sandbox::FaultInjector& faults() { return m_server->faults(); }
-    // The batches the server received since start() or clearStatements(), collected through a
-    // statement hook of the server.
+    // The batches the server received since start() or clearStatements().
     QList<sandbox::StatementRecord> statements() const;
     void clearStatements();
 
     sandbox::Fixture& fixture() { return *m_fixture; }
-    // Runs a batch on the data directly (not through the server); throws on error.
-    void execute(const QString& database, const QString& tsql);
+    // Runs a batch on the data, not through the server; throws on error.
+    void execute(const QString& database, const QString& tsql) { m_fixture->exec(database, tsql); }
     // Puts back the demo data after a test changed it (databases a test added are removed).
     void restoreFixture();
 

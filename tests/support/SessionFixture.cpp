@@ -9,11 +9,6 @@
 #include <QApplication>
 #include <QTest>
 
-SessionFixture::SessionFixture(sandbox::DemoSeed::Options seed)
-    : m_sandbox(SandboxHarness::defaultPassword(), seed)
-{
-}
-
 bool SessionFixture::start()
 {
     AppSetup::prepare(*qApp);

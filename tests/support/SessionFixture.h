@@ -5,25 +5,19 @@
 
 #include <QStringList>
 
-// The program as its user drives it, against an in-process sandbox: the application set up as
-// main() sets it up, the driver that answers its message boxes, the login through the real
-// window, and the statements the server received since, told apart by connection.
-//
-//     SessionFixture m_session;                          // a member of the test object
-//     void initTestCase() { QVERIFY(m_session.start()); }
-//     void init() { m_session.reset(); QVERIFY(m_session.logIn()); }
-//     ... QCOMPARE(m_session.sent(SessionFixture::On::Sys), QStringList{...});
+// The program as its user drives it against an in-process sandbox: set up as main() does, its
+// boxes answered, logged in through the real window, the statements since told apart by connection.
 class SessionFixture {
 public:
     enum class On { Sys, Export };
 
-    explicit SessionFixture(sandbox::DemoSeed::Options seed = {});
+    explicit SessionFixture(sandbox::DemoSeed::Options seed = {})
+        : m_sandbox(SandboxHarness::defaultPassword(), seed) {}
 
     // Sets the application up, makes a program end fail the test, starts the sandbox.
     bool start();
-    // Logs in through the login window, notes the connections the login used for the system
-    // work (the task query) and the export log (its existence test), and forgets the statements
-    // so far. False when no main window came up.
+    // Logs in, notes the connections used for the task query and the export-log probe, and
+    // forgets the statements so far. False when no main window came up.
     bool logIn();
     // The state before start-up: windows unloaded, connections closed, no fault, no box.
     void reset();
@@ -38,7 +32,7 @@ public:
     // The statements since logIn() or forget(); each not sent on the given connection comes
     // out as "[elsewhere] " + sql, so that it fails the comparison.
     QStringList sent(On on) const;
-    // The statements since logIn() or forget() as "database: sql", the database in lower case.
+    // The same as at(database, sql).
     QStringList sentTo() const;
     static QString at(const QString& database, const QString& sql) { return database.toLower() + QStringLiteral(": ") + sql; }
     void forget() { m_sandbox.clearStatements(); }

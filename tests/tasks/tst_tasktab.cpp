@@ -135,8 +135,8 @@ private slots:
     void optionsAndPicks()
     {
         logIn();
-        LoginDriver::mainWindow().activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&LoginDriver::mainWindow()));
+        Form2::instance().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&Form2::instance()));
         QComboBox* ids = Controls::combo(1);
         QComboBox* stations = Controls::combo(2);
         QPushButton* clear = Controls::command(3);
