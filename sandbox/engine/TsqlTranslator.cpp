@@ -584,24 +584,25 @@ QString TsqlTranslator::parseSubquery()
 TsqlTranslator::Expr TsqlTranslator::parseExpression()
 {
     const Nesting nesting(*this);
-    Expr first = parseAnd();
-    if (!peek().isWord("or"))
-        return first;
-    QStringList terms{first.sql};
-    while (acceptWord("or"))
-        terms.append(parseAnd().sql);
-    return Expr{balanced(terms, 0, terms.size(), QStringLiteral(" OR ")), {}, {}};
+    return parseChain("or", &TsqlTranslator::parseAnd);
 }
 
 TsqlTranslator::Expr TsqlTranslator::parseAnd()
 {
-    Expr first = parseNot();
-    if (!peek().isWord("and"))
+    return parseChain("and", &TsqlTranslator::parseNot);
+}
+
+// Operands joined by one keyword, read in a loop rather than by recursion.
+TsqlTranslator::Expr TsqlTranslator::parseChain(const char* keyword, Expr (TsqlTranslator::*operand)())
+{
+    Expr first = (this->*operand)();
+    if (!peek().isWord(keyword))
         return first;
     QStringList terms{first.sql};
-    while (acceptWord("and"))
-        terms.append(parseNot().sql);
-    return Expr{balanced(terms, 0, terms.size(), QStringLiteral(" AND ")), {}, {}};
+    while (acceptWord(keyword))
+        terms.append((this->*operand)().sql);
+    const QString joint = QLatin1Char(' ') + QString::fromLatin1(keyword).toUpper() + QLatin1Char(' ');
+    return Expr{balanced(terms, 0, terms.size(), joint), {}, {}};
 }
 
 TsqlTranslator::Expr TsqlTranslator::parseNot()

@@ -80,6 +80,7 @@ private:
 
     Expr parseExpression();
     Expr parseAnd();
+    Expr parseChain(const char* keyword, Expr (TsqlTranslator::*operand)());
     Expr parseNot();
     Expr parseComparison();
     Expr parseAdditive();
